@@ -1,0 +1,1 @@
+#include "car/frames.h"

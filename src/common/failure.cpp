@@ -1,0 +1,52 @@
+#include "common/failure.h"
+
+namespace smartcar {
+
+Failure::Failure(Kind kind, QString detail)
+    : std::runtime_error((kindName(kind) + QStringLiteral("：") + detail).toStdString())
+    , m_kind(kind)
+    , m_detail(std::move(detail))
+{
+}
+
+QString Failure::kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::TypeMismatch:
+        return QStringLiteral("类型不匹配");
+    case Kind::Overflow:
+        return QStringLiteral("溢出");
+    case Kind::PortNotOpen:
+        return QStringLiteral("端口未打开");
+    case Kind::PortFailure:
+        return QStringLiteral("通信端口故障");
+    }
+    return QStringLiteral("错误");
+}
+
+QString Failure::describe() const
+{
+    return kindName(m_kind) + QStringLiteral("：") + m_detail;
+}
+
+Failure Failure::typeMismatch(const QString& field)
+{
+    return Failure(Kind::TypeMismatch, field + QStringLiteral("不是数字"));
+}
+
+Failure Failure::overflow(const QString& field)
+{
+    return Failure(Kind::Overflow, field + QStringLiteral("超出允许的范围"));
+}
+
+Failure Failure::portNotOpen()
+{
+    return Failure(Kind::PortNotOpen, QStringLiteral("通信端口未打开，请先单击【打开端口】"));
+}
+
+Failure Failure::portFailure(const QString& detail)
+{
+    return Failure(Kind::PortFailure, detail);
+}
+
+} // namespace smartcar

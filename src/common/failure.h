@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace smartcar {
+
+// The one failure type of the console. A handler that meets it stops at the failing step;
+// what it did before stays done. The guard around every window handler catches it and hands
+// it to the error report, so it never crosses the Qt event loop.
+class Failure : public std::runtime_error
+{
+public:
+    enum class Kind {
+        TypeMismatch, // operator text that must be a number is not one
+        Overflow,     // a number does not fit where it has to go
+        PortNotOpen,  // a read or write while no port is open
+        PortFailure,  // the device refused or went away
+    };
+
+    Failure(Kind kind, QString detail);
+
+    Kind kind() const { return m_kind; }
+    // What went wrong in the operator's terms, without the kind's name.
+    const QString& detail() const { return m_detail; }
+    // The full Chinese sentence shown to the operator, e.g. "类型不匹配：「更新速度」不是数字".
+    QString describe() const;
+
+    static QString kindName(Kind kind);
+
+    static Failure typeMismatch(const QString& field);
+    static Failure overflow(const QString& field);
+    static Failure portNotOpen();
+    static Failure portFailure(const QString& detail);
+
+private:
+    Kind m_kind;
+    QString m_detail;
+};
+
+} // namespace smartcar

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace smartcar {
+
+class Failure;
+
+// Every message box of the console goes through here, so that a test can record the boxes
+// instead of blocking on them.
+struct ShownMessage
+{
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+using MessageSink = std::function<void(const ShownMessage&)>;
+
+// Replaces the real boxes with `sink` (an empty function restores them). Returns the old one.
+MessageSink setMessageSink(MessageSink sink);
+
+// A box with a single OK button; returns when the operator has dismissed it.
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                 const QString& text);
+
+// The title every box of the console carries.
+QString systemMessageTitle();
+
+// The general error report: one box naming what failed, after which the console carries on.
+void reportFailure(QWidget* parent, const Failure& failure);
+void reportUnexpected(QWidget* parent, const QString& what);
+
+} // namespace smartcar

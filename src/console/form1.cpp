@@ -1,0 +1,520 @@
+#include "console/form1.h"
+
+#include "common/pacedwait.h"
+#include "console/errorreport.h"
+#include "console/keyedstatusbar.h"
+#include "console/shape.h"
+#include "console/twips.h"
+#include "serial/commport.h"
+#include "serial/portmap.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <chrono>
+
+namespace smartcar {
+
+namespace {
+
+constexpr std::chrono::milliseconds kPollInterval{100};
+constexpr std::chrono::milliseconds kPortChangeWait{100};
+const QString kLineSettings = QStringLiteral("9600,n,8,1");
+const QString kStatusKey = QStringLiteral("status");
+
+// Colours of the window tables.
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 192, 0);
+const QColor kDarkCyan(0, 192, 192);
+const QColor kDarkGreen(0, 128, 0);
+const QColor kOlive(192, 192, 0);
+const QColor kNavy(0, 0, 128);
+const QColor kLightGreen(192, 255, 192);
+
+QColor menuColour()
+{
+    return QApplication::palette().color(QPalette::Window);
+}
+
+// Qt knows no active-caption role; this is the classic desktop value of that colour.
+QColor activeCaptionColour()
+{
+    return QColor(153, 180, 209);
+}
+
+// The typefaces of the tables, each followed by what a machine without it likely has.
+QFont face(const QString& family, qreal points, int weight = QFont::Normal)
+{
+    static const QHash<QString, QStringList> fallbacks = {
+        {QStringLiteral("宋体-PUA"),
+         {QStringLiteral("宋体-PUA"), QStringLiteral("SimSun"), QStringLiteral("宋体"),
+          QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")}},
+        {QStringLiteral("宋体"),
+         {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei"),
+          QStringLiteral("Noto Sans CJK SC")}},
+        {QStringLiteral("华文行楷"),
+         {QStringLiteral("华文行楷"), QStringLiteral("STXingkai"), QStringLiteral("KaiTi"),
+          QStringLiteral("AR PL UKai CN"), QStringLiteral("WenQuanYi Zen Hei")}},
+        {QStringLiteral("Arial Black"),
+         {QStringLiteral("Arial Black"), QStringLiteral("Arial"),
+          QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")}},
+        {QStringLiteral("Times New Roman"),
+         {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+          QStringLiteral("DejaVu Serif")}},
+        {QStringLiteral("MS Sans Serif"),
+         {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+          QStringLiteral("DejaVu Sans")}},
+    };
+    QFont f;
+    f.setFamilies(fallbacks.value(family, {family}));
+    f.setPointSizeF(points);
+    f.setWeight(QFont::Weight(weight));
+    return f;
+}
+
+void paint(QWidget* w, const QColor& text, const QColor& background = {})
+{
+    QPalette pal = w->palette();
+    if (text.isValid()) {
+        pal.setColor(QPalette::WindowText, text);
+        pal.setColor(QPalette::Text, text);
+        pal.setColor(QPalette::ButtonText, text);
+    }
+    if (background.isValid()) {
+        pal.setColor(QPalette::Window, background);
+        pal.setColor(QPalette::Base, background);
+        w->setAutoFillBackground(true);
+    }
+    w->setPalette(pal);
+}
+
+template <typename W>
+W* named(W* w, const char* name)
+{
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int l, int t, int w,
+                 int h)
+{
+    auto* g = named(new QGroupBox(caption, parent), name);
+    placeTwips(g, l, t, w, h);
+    return g;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int l, int t,
+                    int w, int h, const QFont& font)
+{
+    auto* b = named(new QPushButton(caption, parent), name);
+    b->setFont(font);
+    b->setAutoDefault(false);
+    placeTwips(b, l, t, w, h);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption, int l, int t, int w,
+              int h)
+{
+    auto* lb = named(new QLabel(caption, parent), name);
+    placeTwips(lb, l, t, w, h);
+    return lb;
+}
+
+QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, int l, int t, int w,
+                   int h)
+{
+    auto* e = named(new QLineEdit(text, parent), name);
+    placeTwips(e, l, t, w, h);
+    return e;
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Tavrin无线智能车控制台"));
+
+    MSComm1 = named(new CommPort(this), "MSComm1");
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(kPollInterval);
+    Timer1->setTimerType(Qt::PreciseTimer);
+
+    buildControls();
+    buildMenu();
+    buildStatusBar();
+    connectHandlers();
+
+    run([this] { Form_Load(); });
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls()
+{
+    auto* client = named(new QWidget(this), "client");
+    client->setFixedSize(px(20370), px(10740));
+    setCentralWidget(client);
+
+    const QFont song12 = face(QStringLiteral("宋体"), 12);
+    const QFont song1575 = face(QStringLiteral("宋体"), 15.75);
+    const QFont xingkai1425 = face(QStringLiteral("华文行楷"), 14.25, QFont::Bold);
+
+    Frame1 = frame(client, "Frame1", QStringLiteral("实时控制区"), 0, 0, 20535, 10335);
+    Frame5 = frame(Frame1, "Frame5", {}, 120, 240, 14415, 9495);
+    Frame9 = frame(Frame5, "Frame9", {}, 120, 240, 8535, 8775);
+    Frame8 = frame(Frame9, "Frame8", {}, 2880, 2520, 2655, 1695);
+    Frame10 = frame(Frame5, "Frame10", {}, 8760, 240, 5415, 8775);
+    Frame11 = frame(Frame10, "Frame11", QStringLiteral("功能预留区"), 240, 4920, 4935, 3495);
+    Frame6 = frame(Frame1, "Frame6", QStringLiteral("超声测距"), 9120, 720, 4935, 2295);
+    Frame7 = frame(Frame1, "Frame7", QStringLiteral("串口命令栏"), 9120, 3240, 4935, 1935);
+    Frame4 = frame(Frame1, "Frame4", QStringLiteral("Copyright Information"), 14640, 240, 5655,
+                   3135);
+    Frame2 = frame(Frame1, "Frame2", QStringLiteral("实时速度监测"), 14640, 3480, 5655, 3255);
+    Frame3 = frame(Frame1, "Frame3", QStringLiteral("设置区"), 14640, 6840, 5655, 2895);
+    for (QGroupBox* g : {Frame6, Frame9, Frame10})
+        paint(g, {}, menuColour());
+    paint(Frame8, {}, kLightGreen);
+    // Frame6 and Frame7 lie over the reserved column of Frame5; keep them on top.
+    Frame6->raise();
+    Frame7->raise();
+
+    // The driving pad.
+    Advanced = button(Frame9, "Advanced", QStringLiteral("Advance"), 3120, 360, 2175, 855, song1575);
+    Left = button(Frame9, "Left", QStringLiteral("Left"), 120, 2880, 2175, 855, song1575);
+    Right = button(Frame9, "Right", QStringLiteral("Right"), 6120, 2880, 2175, 855, song1575);
+    Retreat = button(Frame9, "Retreat", QStringLiteral("Retreat"), 3120, 5280, 2175, 855, song1575);
+    Start = button(Frame9, "Start", QStringLiteral("热启动"), 840, 7320, 2175, 855, song12);
+    Stop = button(Frame9, "Stop", QStringLiteral("冷制动"), 5280, 7320, 2175, 855, song12);
+
+    Label10 = label(Frame8, "Label10", QStringLiteral("更新速度"), 120, 360, 960, 240);
+    NewSpeed = textBox(Frame8, "NewSpeed", QStringLiteral("120"), 1440, 240, 855, 375);
+    Label11 = label(Frame8, "Label11", QStringLiteral("转向时间"), 120, 1080, 960, 240);
+    ChangeTime = textBox(Frame8, "ChangeTime", QStringLiteral("2000"), 1440, 960, 855, 375);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label10, NewSpeed, Label11, ChangeTime}) {
+        w->setFont(song12);
+        paint(w, {}, kLightGreen);
+    }
+
+    // Ultrasonic ranging.
+    Check1 = named(new QCheckBox(QStringLiteral("超声测距使能"), Frame6), "Check1");
+    placeTwips(Check1, 240, 480, 1935, 375);
+    Label9 = label(Frame6, "Label9", QStringLiteral("前方障碍物距离"), 360, 1440, 1680, 240);
+    for (QWidget* w : std::initializer_list<QWidget*>{Check1, Label9}) {
+        w->setFont(song12);
+        paint(w, kNavy, menuColour());
+    }
+    Text3 = textBox(Frame6, "Text3", QStringLiteral("Distance"), 2760, 1320, 1575, 495);
+    Text3->setFont(face(QStringLiteral("宋体"), 14.25));
+    paint(Text3, kRed, menuColour());
+
+    // The raw command byte.
+    command = textBox(Frame7, "command", QStringLiteral("10"), 360, 720, 1575, 615);
+    command->setFont(face(QStringLiteral("宋体-PUA"), 21.75));
+    paint(command, kOlive, menuColour());
+    Send = button(Frame7, "Send", QStringLiteral("发送(Send)"), 2640, 720, 1575, 615, song12);
+
+    // The banner.
+    Label2 = label(Frame4, "Label2", QStringLiteral("Tavrin远程遥控智能车控制台"), 480, 720, 4830,
+                   435);
+    Label2->setFont(face(QStringLiteral("宋体-PUA"), 21.75, QFont::Bold));
+    paint(Label2, kRed);
+    Label6 = label(Frame4, "Label6", QStringLiteral("Orvanel"), 720, 1800, 4320, 555);
+    Label6->setFont(face(QStringLiteral("华文行楷"), 26.25, QFont::Bold));
+    paint(Label6, kGreen);
+
+    // Speed monitoring.
+    Label3 = label(Frame2, "Label3", QStringLiteral("报警速度"), 240, 480, 1455, 375);
+    MaxSpeed = textBox(Frame2, "MaxSpeed", QStringLiteral("40"), 2520, 240, 1575, 495);
+    MaxSpeed->setFont(face(QStringLiteral("宋体-PUA"), 15.75, QFont::Bold));
+    paint(MaxSpeed, kRed, menuColour());
+    LED1 = named(new Shape(Frame2), "LED1");
+    placeTwips(LED1, 4440, 480, 1095, 855);
+    Label7 = label(Frame2, "Label7", QStringLiteral("接收数据长度"), 240, 1440, 1800, 285);
+    Datalen = textBox(Frame2, "Datalen", QStringLiteral("4"), 2520, 1200, 1575, 495);
+    Datalen->setFont(face(QStringLiteral("MS Sans Serif"), 13.5));
+    paint(Datalen, kDarkGreen, menuColour());
+    Label1 = label(Frame2, "Label1", QStringLiteral("当前小车速度值"), 240, 2400, 2100, 285);
+    lblValue = label(Frame2, "lblValue", QString(), 2520, 2280, 1920, 495);
+    lblValue->setFont(face(QStringLiteral("Arial Black"), 18, QFont::Black));
+    paint(lblValue, kRed, activeCaptionColour());
+
+    // Settings.
+    Label5 = label(Frame3, "Label5", QStringLiteral("串口号"), 120, 720, 900, 285);
+    cmbCOM = named(new QComboBox(Frame3), "cmbCOM");
+    placeTwips(cmbCOM, 1200, 720, 1365, 405);
+    cmbCOM->setEditable(true);
+    cmbCOM->setInsertPolicy(QComboBox::NoInsert);
+    cmbCOM->setCompleter(nullptr);
+    cmbCOM->setMaxVisibleItems(20);
+    cmbCOM->setFont(face(QStringLiteral("Times New Roman"), 12));
+    paint(cmbCOM, kGreen, menuColour());
+    // Typing into the box is no selection. Qt would pick a matching entry when editing
+    // finishes (Enter or focus leaving) and report it as activated; that must not happen.
+    QObject::disconnect(cmbCOM->lineEdit(), &QLineEdit::editingFinished, cmbCOM, nullptr);
+    QObject::disconnect(cmbCOM->lineEdit(), &QLineEdit::returnPressed, cmbCOM, nullptr);
+    Label4 = label(Frame3, "Label4", QStringLiteral("采样间隔"), 2760, 720, 1200, 285);
+    delaytime = textBox(Frame3, "delaytime", QStringLiteral("10"), 4200, 720, 855, 375);
+    delaytime->setFont(face(QStringLiteral("宋体-PUA"), 15.75));
+    paint(delaytime, kDarkGreen, menuColour());
+    cmdOpenCOM = button(Frame3, "cmdOpenCOM", QStringLiteral("打开端口"), 120, 1680, 1590, 600,
+                        song12);
+    cmdStart = button(Frame3, "cmdStart", QStringLiteral("开始通信"), 2040, 1680, 1590, 600, song12);
+    cmdEnd = button(Frame3, "cmdEnd", QStringLiteral("结束"), 3960, 1680, 1590, 600, song12);
+
+    for (QLabel* l : {Label3, Label4, Label5, Label7, Label1}) {
+        l->setFont(xingkai1425);
+        paint(l, kDarkCyan);
+    }
+    paint(Label3, kDarkCyan, menuColour());
+}
+
+void Form1::buildMenu()
+{
+    QMenuBar* bar = menuBar();
+    open = named(bar->addMenu(QStringLiteral("打开(&O)")), "open");
+    Int = named(open->addAction(QStringLiteral("初始化变量(&I)")), "Int");
+    commlist = named(open->addAction(QStringLiteral("串口数据对照表")), "commlist");
+    set = named(bar->addAction(QStringLiteral("系统设置(&S)")), "set");
+    tech = named(bar->addAction(QStringLiteral("技术支持 (&T)")), "tech");
+    user = named(bar->addAction(QStringLiteral("使用说明(&U)")), "user");
+    Exit = named(bar->addAction(QStringLiteral("退出(&X)")), "Exit");
+    Delete = named(bar->addAction(QStringLiteral("删除数据(&D)")), "Delete");
+}
+
+void Form1::buildStatusBar()
+{
+    StatusBar1 = named(new KeyedStatusBar(centralWidget()), "StatusBar1");
+    placeTwips(StatusBar1, 0, 10245, 20370, 495);
+    using Style = KeyedStatusBar::Style;
+    StatusBar1->addPanel(1440, Style::Date);
+    StatusBar1->addPanel(1440, Style::Time);
+    StatusBar1->addPanel(8440, Style::Text,
+                         QStringLiteral("smartcar-console 开源项目 · 问题反馈：support@example.org"));
+    StatusBar1->addPanel(3200, Style::Text, QStringLiteral("Tavrin远程遥控智能车控制台"));
+    StatusBar1->addPanel(5200, Style::Text, QStringLiteral("系统消息"), kStatusKey);
+    StatusBar1->raise(); // drawn over the bottom edge of Frame1
+}
+
+void Form1::connectHandlers()
+{
+    auto on = [this](auto* sender, auto signal, void (Form1::*handler)()) {
+        connect(sender, signal, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
+    };
+    on(Advanced, &QPushButton::clicked, &Form1::Advanced_Click);
+    on(Retreat, &QPushButton::clicked, &Form1::Retreat_Click);
+    on(Start, &QPushButton::clicked, &Form1::Start_Click);
+    on(Stop, &QPushButton::clicked, &Form1::Stop_Click);
+    on(Left, &QPushButton::clicked, &Form1::Left_Click);
+    on(Right, &QPushButton::clicked, &Form1::Right_Click);
+    on(Send, &QPushButton::clicked, &Form1::Send_Click);
+    on(Check1, &QCheckBox::clicked, &Form1::Check1_Click);
+    on(cmdOpenCOM, &QPushButton::clicked, &Form1::cmdOpenCOM_Click);
+    on(cmdStart, &QPushButton::clicked, &Form1::cmdStart_Click);
+    on(cmdEnd, &QPushButton::clicked, &Form1::cmdEnd_Click);
+    on(cmbCOM, &QComboBox::activated, &Form1::cmbCOM_Click);
+    on(Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
+    on(Int, &QAction::triggered, &Form1::Int_Click);
+    on(commlist, &QAction::triggered, &Form1::commlist_Click);
+    on(tech, &QAction::triggered, &Form1::tech_Click);
+    on(user, &QAction::triggered, &Form1::user_Click);
+    on(Exit, &QAction::triggered, &Form1::Exit_Click);
+
+    connect(cmbCOM->lineEdit(), &QLineEdit::textEdited, this, &Form1::onPortTextEdited);
+    connect(cmbCOM, &QComboBox::currentIndexChanged, this, &Form1::updatePortToolTip);
+    connect(MSComm1, &CommPort::disconnected, this, &Form1::onPortDisconnected);
+}
+
+QString Form1::statusText() const
+{
+    return StatusBar1->panel(kStatusKey)->text();
+}
+
+void Form1::setStatus(const QString& text)
+{
+    StatusBar1->panel(kStatusKey)->setText(text);
+}
+
+bool Form1::waitPaced(int ms)
+{
+    QPointer<Form1> self(this);
+    const bool full = PacedWait(ms);
+    return full && self && !self->m_released;
+}
+
+// ---- start-up and connection ----
+
+void Form1::Form_Load()
+{
+    fillPortList();
+}
+
+void Form1::Int_Click()
+{
+    fillPortList();
+}
+
+void Form1::fillPortList()
+{
+    cmbCOM->clear();
+    const QStringList texts = portListTexts();
+    cmbCOM->addItems(texts);
+    for (int i = 0; i < texts.size(); ++i)
+        cmbCOM->setItemData(i, deviceForPort(i + 1), Qt::ToolTipRole);
+    selectPortEntry(0);
+    if (m_released)
+        return;
+    cmdStart->setEnabled(false);
+}
+
+void Form1::selectPortEntry(int index)
+{
+    cmbCOM->setCurrentIndex(index);
+    cmbCOM_Click();
+}
+
+void Form1::onPortTextEdited(const QString& text)
+{
+    // Typed text leaves no entry selected. Clearing the index clears the text as well, so
+    // put the operator's text back where it was.
+    if (cmbCOM->currentIndex() == -1)
+        return;
+    QLineEdit* edit = cmbCOM->lineEdit();
+    const int cursor = edit->cursorPosition();
+    const QSignalBlocker block(cmbCOM);
+    cmbCOM->setCurrentIndex(-1);
+    cmbCOM->setEditText(text);
+    edit->setCursorPosition(cursor);
+    updatePortToolTip();
+}
+
+void Form1::updatePortToolTip()
+{
+    const int index = cmbCOM->currentIndex();
+    cmbCOM->setToolTip(index < 0 ? QString() : deviceForPort(index + 1));
+}
+
+void Form1::cmbCOM_Click()
+{
+    const int index = cmbCOM->currentIndex();
+    if (index + 1 == MSComm1->commPort())
+        return;
+    Timer1->stop();
+    if (!waitPaced(int(kPortChangeWait.count())))
+        return;
+    if (MSComm1->portOpen())
+        MSComm1->setPortOpen(false);
+    setStatus(QStringLiteral("已停止通信并关闭通讯端口"));
+    cmdOpenCOM->setEnabled(true);
+}
+
+void Form1::cmdOpenCOM_Click()
+{
+    const int index = cmbCOM->currentIndex();
+    if (!isOpenableIndex(index)) {
+        showMessage(this, QMessageBox::Critical, systemMessageTitle(),
+                    QStringLiteral("指定通信端口时发生错误！"));
+        return;
+    }
+    MSComm1->setCommPort(index + 1);
+    try {
+        MSComm1->setSettings(kLineSettings);
+        MSComm1->setPortOpen(true);
+        cmdOpenCOM->setEnabled(false);
+        cmdStart->setEnabled(true);
+        setStatus(QStringLiteral("单击【开始通信】按钮，执行通信"));
+    } catch (const Failure&) {
+        showMessage(this, QMessageBox::Critical, systemMessageTitle(),
+                    QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。"));
+    }
+}
+
+void Form1::onPortDisconnected(const QString&)
+{
+    if (m_released)
+        return;
+    // The poll would only fail on the closed port from now on; stop it so the message stays.
+    Timer1->stop();
+    setStatus(QStringLiteral("通信端口已断开，请检查无线适配器"));
+    cmdOpenCOM->setEnabled(true);
+}
+
+// ---- ending ----
+
+void Form1::Exit_Click()
+{
+    close();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    release();
+    event->accept();
+}
+
+void Form1::release()
+{
+    if (m_released)
+        return;
+    m_released = true;
+    Timer1->stop();
+    // The port service goes with the window; close its device now rather than at deletion,
+    // which waits for any handler still on the stack.
+    MSComm1->setPortOpen(false);
+    if (m_handlerDepth == 0 && !m_deleteScheduled) {
+        m_deleteScheduled = true;
+        deleteLater();
+    }
+}
+
+void Form1::cmdEnd_Click()
+{
+    MSComm1->setPortOpen(false);
+    endProgram();
+}
+
+void Form1::endProgram()
+{
+    // End at once: no window handles another event. Hiding (not closing) keeps every close
+    // handler from running; the windows are destroyed when main() returns.
+    m_deleteScheduled = true;
+    release();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows) {
+        if (!w->parentWidget())
+            w->hide();
+    }
+    QCoreApplication::exit(0);
+}
+
+void Form1::handlerFinished()
+{
+    --m_handlerDepth;
+    if (m_handlerDepth == 0 && m_released && !m_deleteScheduled) {
+        m_deleteScheduled = true;
+        deleteLater();
+    }
+}
+
+void Form1::reportFailureHere(const Failure& failure)
+{
+    reportFailure(this, failure);
+}
+
+void Form1::reportUnexpectedHere(const std::exception& e)
+{
+    reportUnexpected(this, QString::fromLocal8Bit(e.what()));
+}
+
+} // namespace smartcar

@@ -1,0 +1,209 @@
+#pragma once
+
+#include "common/failure.h"
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <exception>
+#include <utility>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace smartcar {
+
+class CommPort;
+class KeyedStatusBar;
+class Shape;
+
+// The console's main window. It owns every control, the serial port service MSComm1, the
+// receive-poll timer Timer1 and the frame buffer. Controls carry their names as objectName,
+// so tests and tools find them with findChild.
+//
+// Every window event reaches its handler through run(), which keeps failures from crossing
+// the event loop. Once closed (Exit, its close box, or the end button) the window counts as
+// released: a handler that was waiting in PacedWait finds that out through waitPaced() and
+// returns without touching anything, and the object deletes itself once no handler of it is
+// running any more. Create it with new.
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    bool isReleased() const { return m_released; }
+
+    // The text of the status panel keyed "status".
+    QString statusText() const;
+
+    // Runs one handler. A Failure ends it at the failing step and goes to the error report;
+    // the console carries on.
+    template <typename F>
+    void run(F&& handler);
+
+    // Start-up and connection.
+    void Form_Load();
+    void Int_Click();
+    void cmbCOM_Click();
+    void cmdOpenCOM_Click();
+    void cmdEnd_Click();
+    void Exit_Click();
+
+    // Driving the car.
+    void Advanced_Click();
+    void Retreat_Click();
+    void Start_Click();
+    void Stop_Click();
+    void Left_Click();
+    void Right_Click();
+    void Check1_Click();
+    void Send_Click();
+
+    // Speed monitoring.
+    void cmdStart_Click();
+    void Timer1_Timer();
+
+    // Reference windows.
+    void user_Click();
+    void tech_Click();
+    void commlist_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void buildStatusBar();
+    void connectHandlers();
+
+    void fillPortList();
+    // Selects an entry from code; runs the change step exactly as the operator's pick does.
+    void selectPortEntry(int index);
+    void onPortTextEdited(const QString& text);
+    void updatePortToolTip();
+    void onPortDisconnected(const QString& reason);
+
+    void setStatus(const QString& text);
+    // PacedWait for this window: false when the window was released or the program is
+    // ending meanwhile, in which case the caller returns at once.
+    bool waitPaced(int ms);
+    void release();
+    void endProgram();
+    void handlerFinished();
+    void reportFailureHere(const Failure& failure);
+    void reportUnexpectedHere(const std::exception& e);
+
+    // Frames.
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QGroupBox* Frame6 = nullptr;
+    QGroupBox* Frame7 = nullptr;
+    QGroupBox* Frame8 = nullptr;
+    QGroupBox* Frame9 = nullptr;
+    QGroupBox* Frame10 = nullptr;
+    QGroupBox* Frame11 = nullptr;
+
+    // Driving pad.
+    QPushButton* Advanced = nullptr;
+    QPushButton* Left = nullptr;
+    QPushButton* Right = nullptr;
+    QPushButton* Retreat = nullptr;
+    QPushButton* Start = nullptr;
+    QPushButton* Stop = nullptr;
+    QLabel* Label10 = nullptr;
+    QLineEdit* NewSpeed = nullptr;
+    QLabel* Label11 = nullptr;
+    QLineEdit* ChangeTime = nullptr;
+
+    // Ranging and raw command.
+    QCheckBox* Check1 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* command = nullptr;
+    QPushButton* Send = nullptr;
+
+    // Banner.
+    QLabel* Label2 = nullptr;
+    QLabel* Label6 = nullptr;
+
+    // Speed monitoring.
+    QLabel* Label3 = nullptr;
+    QLineEdit* MaxSpeed = nullptr;
+    Shape* LED1 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLineEdit* Datalen = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblValue = nullptr;
+
+    // Settings.
+    QLabel* Label5 = nullptr;
+    QComboBox* cmbCOM = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* delaytime = nullptr;
+    QPushButton* cmdOpenCOM = nullptr;
+    QPushButton* cmdStart = nullptr;
+    QPushButton* cmdEnd = nullptr;
+
+    // Menu bar.
+    QMenu* open = nullptr;
+    QAction* Int = nullptr;
+    QAction* commlist = nullptr;
+    QAction* set = nullptr;
+    QAction* tech = nullptr;
+    QAction* user = nullptr;
+    QAction* Exit = nullptr;
+    QAction* Delete = nullptr;
+
+    KeyedStatusBar* StatusBar1 = nullptr;
+
+    CommPort* MSComm1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    // The frame buffer: every command replaces it with a fresh one of the frame's length.
+    QByteArray SendBuf;
+    // The turn time in milliseconds of the last turn whose turn time was read successfully.
+    qint32 TurnTime = 0;
+
+    // Reference windows: created on first showing, gone once closed.
+    QPointer<QWidget> m_form2;
+    QPointer<QWidget> m_form3;
+    QPointer<QWidget> m_form4;
+
+    int m_handlerDepth = 0;
+    bool m_released = false;
+    bool m_deleteScheduled = false;
+};
+
+template <typename F>
+void Form1::run(F&& handler)
+{
+    if (m_released)
+        return;
+    ++m_handlerDepth;
+    try {
+        std::forward<F>(handler)();
+    } catch (const Failure& failure) {
+        if (!m_released)
+            reportFailureHere(failure);
+    } catch (const std::exception& e) {
+        if (!m_released)
+            reportUnexpectedHere(e);
+    }
+    handlerFinished();
+}
+
+} // namespace smartcar

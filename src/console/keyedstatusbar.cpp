@@ -1,0 +1,60 @@
+#include "console/keyedstatusbar.h"
+
+#include "console/twips.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace smartcar {
+
+namespace {
+constexpr int kClockIntervalMs = 1000;
+}
+
+KeyedStatusBar::KeyedStatusBar(QWidget* parent)
+    : QStatusBar(parent)
+{
+    setSizeGripEnabled(false);
+    m_clock.setInterval(kClockIntervalMs);
+    connect(&m_clock, &QTimer::timeout, this, &KeyedStatusBar::refreshClock);
+    m_clock.start();
+}
+
+QLabel* KeyedStatusBar::addPanel(int widthTwips, Style style, const QString& text,
+                                 const QString& key)
+{
+    auto* label = new QLabel(text, this);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setFixedWidth(px(widthTwips));
+    label->setIndent(2);
+    if (!key.isEmpty()) {
+        label->setObjectName(QStringLiteral("panel_") + key);
+        m_keyed.insert(key, label);
+    }
+    if (style == Style::Date)
+        m_datePanels << label;
+    else if (style == Style::Time)
+        m_timePanels << label;
+    addWidget(label);
+    refreshClock();
+    return label;
+}
+
+QLabel* KeyedStatusBar::panel(const QString& key) const
+{
+    return m_keyed.value(key, nullptr);
+}
+
+void KeyedStatusBar::refreshClock()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale = QLocale::system();
+    for (QLabel* l : std::as_const(m_datePanels))
+        l->setText(locale.toString(now.date(), QLocale::ShortFormat));
+    for (QLabel* l : std::as_const(m_timePanels))
+        l->setText(locale.toString(now.time(), QStringLiteral("H:mm")));
+}
+
+} // namespace smartcar

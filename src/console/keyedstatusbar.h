@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QHash>
+#include <QLabel>
+#include <QString>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace smartcar {
+
+// A status bar of fixed-width sunken panels, left to right. A panel with a key is found by
+// that key, never by its position; the date and time panels keep themselves current.
+class KeyedStatusBar : public QStatusBar
+{
+    Q_OBJECT
+public:
+    enum class Style { Text, Date, Time };
+
+    explicit KeyedStatusBar(QWidget* parent = nullptr);
+
+    QLabel* addPanel(int widthTwips, Style style, const QString& text = {},
+                     const QString& key = {});
+    // nullptr when no panel has that key.
+    QLabel* panel(const QString& key) const;
+
+private:
+    void refreshClock();
+
+    QHash<QString, QLabel*> m_keyed;
+    QList<QLabel*> m_datePanels;
+    QList<QLabel*> m_timePanels;
+    QTimer m_clock;
+};
+
+} // namespace smartcar

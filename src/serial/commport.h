@@ -1,0 +1,70 @@
+#pragma once
+
+#include "serial/linesettings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+namespace smartcar {
+
+// The serial port service the console drives (the main window's MSComm1): a port number,
+// line settings, an open state, and byte-array input and output. Reception is polled; the
+// only notification is `disconnected`, for a device that went away while open.
+//
+// Every operation that needs an open port throws Failure::portNotOpen() when it is closed.
+class CommPort : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr qint64 kReceiveBufferBytes = 1024;
+
+    explicit CommPort(QObject* parent = nullptr);
+    ~CommPort() override;
+
+    // 1 initially. May only be changed while the port is closed.
+    int commPort() const { return m_portNumber; }
+    void setCommPort(int portNumber);
+
+    // "9600,n,8,1" and the like; applied at the next open. Bad text is a port failure.
+    void setSettings(const QString& text);
+    QString settings() const { return m_settingsText; }
+
+    bool portOpen() const;
+    // true opens port commPort() with the settings (a port failure if the device is missing
+    // or refuses); false closes it, which is harmless on a closed port.
+    void setPortOpen(bool open);
+
+    // 0 text, 1 binary. Bytes are raw either way; the mode is kept for the callers' sake.
+    int inputMode() const { return m_inputMode; }
+    void setInputMode(int mode);
+
+    // Bytes received and not yet read (at most kReceiveBufferBytes).
+    int inBufferCount() const;
+    // Every waiting byte, oldest first; they leave the buffer. Empty when nothing waits.
+    QByteArray input();
+    // Sends every byte in order and returns once they have been handed to the device.
+    void output(const QByteArray& bytes);
+
+    // The device behind the current port number.
+    QString deviceName() const;
+
+signals:
+    // The device failed while open (an adapter pulled out, a pseudo-terminal closed). The
+    // port has already been closed when this is emitted; it is emitted once per failure.
+    void disconnected(const QString& reason);
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    void requireOpen() const;
+
+    QSerialPort m_port;
+    int m_portNumber = 1;
+    QString m_settingsText = QStringLiteral("9600,n,8,1");
+    LineSettings m_settings;
+    int m_inputMode = 0;
+    bool m_closingOnError = false;
+};
+
+} // namespace smartcar

@@ -1,0 +1,45 @@
+#include "support/consolefixture.h"
+
+#include "serial/commport.h"
+
+#include <QTimer>
+
+ConsoleFixture::ConsoleFixture()
+{
+    qputenv("SMARTCAR_COM1", car1.slavePath().toLocal8Bit());
+    qputenv("SMARTCAR_COM2", car2.slavePath().toLocal8Bit());
+    qputenv("SMARTCAR_COM5", "/nonexistent/smartcar-test-device");
+    m_form = new smartcar::Form1;
+    m_form->show();
+}
+
+ConsoleFixture::~ConsoleFixture()
+{
+    delete m_form.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void ConsoleFixture::pick(int index)
+{
+    QComboBox* box = ports();
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+bool ConsoleFixture::open(int index)
+{
+    if (ports()->currentIndex() != index)
+        pick(index);
+    click("cmdOpenCOM");
+    return portOpen();
+}
+
+bool ConsoleFixture::portOpen() const
+{
+    return get<smartcar::CommPort>("MSComm1")->portOpen();
+}
+
+void later(int delayMs, std::function<void()> step)
+{
+    QTimer::singleShot(delayMs, qApp, std::move(step));
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "console/form1.h"
+#include "support/messagerecorder.h"
+#include "support/ptypair.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+// The real main window with COM1 and COM2 mapped to pseudo-terminals (car1, car2) and COM5
+// mapped to a device that does not exist. Message boxes are recorded, never shown.
+class ConsoleFixture
+{
+public:
+    ConsoleFixture();
+    ~ConsoleFixture();
+
+    smartcar::Form1* form() const { return m_form.data(); }
+    bool alive() const { return !m_form.isNull(); }
+
+    template <typename T>
+    T* get(const char* name) const
+    {
+        T* w = m_form ? m_form->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+    QPushButton* button(const char* name) const { return get<QPushButton>(name); }
+    QLineEdit* edit(const char* name) const { return get<QLineEdit>(name); }
+    QAction* action(const char* name) const { return get<QAction>(name); }
+    QComboBox* ports() const { return get<QComboBox>("cmbCOM"); }
+    QString status() const { return m_form->statusText(); }
+
+    void click(const char* name) { button(name)->click(); }
+    // As the operator picks entry `index` from the drop-down list.
+    void pick(int index);
+    // Picks the entry and opens it; returns whether the port is open afterwards.
+    bool open(int index = 0);
+    bool portOpen() const;
+
+    PtyPair car1;
+    PtyPair car2;
+    MessageRecorder boxes;
+
+private:
+    QPointer<smartcar::Form1> m_form;
+};
+
+// Calls `step` from the event loop `delayMs` from now (for doing things inside a wait).
+void later(int delayMs, std::function<void()> step);

@@ -1,0 +1,86 @@
+#include "support/ptypair.h"
+
+#include <QElapsedTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyPair::PtyPair()
+{
+    char name[256] = {};
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        m_master = m_slave = -1;
+        return;
+    }
+    termios t{};
+    ::tcgetattr(m_slave, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(m_slave, TCSANOW, &t);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_path = QString::fromLocal8Bit(name);
+}
+
+PtyPair::~PtyPair()
+{
+    vanish();
+}
+
+QByteArray PtyPair::read(int atLeast, std::chrono::milliseconds timeout)
+{
+    QByteArray got;
+    QElapsedTimer clock;
+    clock.start();
+    while (m_master >= 0 && got.size() < atLeast) {
+        // Always look once, so a zero timeout means "what is there now".
+        const qint64 left = qMax<qint64>(0, timeout.count() - clock.elapsed());
+        pollfd p{m_master, POLLIN, 0};
+        if (::poll(&p, 1, int(left)) <= 0)
+            break;
+        char buf[4096];
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        got.append(buf, n);
+    }
+    return got;
+}
+
+QByteArray PtyPair::drain()
+{
+    QByteArray got;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = m_master >= 0 ? ::read(m_master, buf, sizeof buf) : -1;
+        if (n <= 0)
+            break;
+        got.append(buf, n);
+    }
+    return got;
+}
+
+void PtyPair::write(const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (m_master >= 0 && done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        pollfd p{m_master, POLLOUT, 0};
+        if (::poll(&p, 1, 1000) <= 0)
+            break;
+    }
+}
+
+void PtyPair::vanish()
+{
+    if (m_slave >= 0)
+        ::close(m_slave);
+    if (m_master >= 0)
+        ::close(m_master);
+    m_slave = m_master = -1;
+}

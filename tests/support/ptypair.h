@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+
+// A raw pseudo-terminal pair standing in for the car. The console opens the slave path as
+// its serial device; the test reads and writes the master end. The fixture keeps its own
+// slave descriptor open so the master never reads EIO when the console closes the port.
+class PtyPair
+{
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    bool isValid() const { return m_master >= 0; }
+    QString slavePath() const { return m_path; }
+
+    // Bytes the console has written so far, waiting up to `timeout` for at least `atLeast`.
+    QByteArray read(int atLeast = 1, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+    // Whatever is there right now, without waiting.
+    QByteArray drain();
+    void write(const QByteArray& bytes);
+
+    // The car vanishes: the master end goes away (and the fixture's slave with it), so the
+    // console's open slave starts failing the way a pulled adapter does.
+    void vanish();
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_path;
+};
