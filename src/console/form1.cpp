@@ -229,6 +229,11 @@ void Form1::buildControls()
     Label2 = label(Frame4, "Label2", QStringLiteral("Tavrin远程遥控智能车控制台"), 480, 720, 4830,
                    435);
     Label2->setFont(face(QStringLiteral("宋体-PUA"), 21.75, QFont::Bold));
+    // The banner's face is often missing; a wider substitute must still show the whole title.
+    for (QFont f = Label2->font();
+         QFontMetrics(f).horizontalAdvance(Label2->text()) > Label2->width() && f.pointSizeF() > 8;
+         f.setPointSizeF(f.pointSizeF() - 0.75))
+        Label2->setFont(f);
     paint(Label2, kRed);
     Label6 = label(Frame4, "Label6", QStringLiteral("Orvanel"), 720, 1800, 4320, 555);
     Label6->setFont(face(QStringLiteral("华文行楷"), 26.25, QFont::Bold));
