@@ -230,10 +230,11 @@ void Form1::buildControls()
                    435);
     Label2->setFont(face(QStringLiteral("宋体-PUA"), 21.75, QFont::Bold));
     // The banner's face is often missing; a wider substitute must still show the whole title.
-    for (QFont f = Label2->font();
-         QFontMetrics(f).horizontalAdvance(Label2->text()) > Label2->width() && f.pointSizeF() > 8;
-         f.setPointSizeF(f.pointSizeF() - 0.75))
-        Label2->setFont(f);
+    QFont banner = Label2->font();
+    while (QFontMetrics(banner).horizontalAdvance(Label2->text()) > Label2->width()
+           && banner.pointSizeF() > 8)
+        banner.setPointSizeF(banner.pointSizeF() - 0.75);
+    Label2->setFont(banner);
     paint(Label2, kRed);
     Label6 = label(Frame4, "Label6", QStringLiteral("Orvanel"), 720, 1800, 4320, 555);
     Label6->setFont(face(QStringLiteral("华文行楷"), 26.25, QFont::Bold));
