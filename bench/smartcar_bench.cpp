@@ -1,0 +1,445 @@
+// Measures what the console costs and how fast it answers, with the real main window
+// offscreen and a pseudo-terminal as the car. Prints a table of medians and 99th percentiles
+// beside the physical reference (one byte takes 1.04 ms on the wire at 9600 baud 8N1) and
+// the target of each figure. Nothing here asserts anything: it only measures.
+#include "console/errorreport.h"
+#include "console/form1.h"
+#include "support/ptypair.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTextStream>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace smartcar;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Row
+{
+    QString name;
+    QString unit;
+    double median = 0;
+    double p99 = 0;
+    int samples = 0;
+    QString reference;
+    QString target;
+};
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+Row summarise(const QString& name, const QString& unit, const std::vector<double>& v,
+              const QString& reference, const QString& target)
+{
+    return {name, unit, percentile(v, 0.5), percentile(v, 0.99), int(v.size()), reference, target};
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+           + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double residentMiB()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    if (fields.size() < 2)
+        return 0;
+    return double(fields[1].toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+void pump(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Reads the car end on its own thread and stamps every byte with the moment it arrived.
+class CarEnd
+{
+public:
+    explicit CarEnd(PtyPair& pty)
+        : m_pty(pty)
+    {
+    }
+    ~CarEnd() { stop(); }
+
+    void start()
+    {
+        m_running = true;
+        m_thread = std::thread([this] { loop(); });
+    }
+    void stop()
+    {
+        m_running = false;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // Waits until `count` bytes have arrived in all; returns the stamp of the last one.
+    Clock::time_point waitFor(size_t count)
+    {
+        for (;;) {
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_stamps.size() >= count)
+                    return m_stamps[count - 1];
+            }
+            std::this_thread::yield();
+        }
+    }
+    size_t received()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_stamps.size();
+    }
+    std::vector<std::pair<uint8_t, Clock::time_point>> bytes()
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::pair<uint8_t, Clock::time_point>> out;
+        for (size_t i = 0; i < m_stamps.size(); ++i)
+            out.emplace_back(m_bytes[i], m_stamps[i]);
+        return out;
+    }
+    void reset()
+    {
+        std::lock_guard lock(m_mutex);
+        m_stamps.clear();
+        m_bytes.clear();
+    }
+
+private:
+    void loop()
+    {
+        while (m_running) {
+            const QByteArray got = m_pty.read(1, std::chrono::milliseconds(20));
+            if (got.isEmpty())
+                continue;
+            const auto now = Clock::now();
+            std::lock_guard lock(m_mutex);
+            for (char c : got) {
+                m_bytes.push_back(uint8_t(c));
+                m_stamps.push_back(now);
+            }
+        }
+    }
+
+    PtyPair& m_pty;
+    std::atomic<bool> m_running{false};
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::vector<Clock::time_point> m_stamps;
+    std::vector<uint8_t> m_bytes;
+};
+
+double ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+struct Bench
+{
+    PtyPair car;
+    Form1* form = nullptr;
+
+    template <typename T>
+    T* get(const char* name)
+    {
+        return form->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    bool open()
+    {
+        qputenv("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
+        form = new Form1;
+        form->show();
+        get<QPushButton>("cmdOpenCOM")->click();
+        return !get<QPushButton>("cmdOpenCOM")->isEnabled();
+    }
+};
+
+Row pressToWire(Bench& b, CarEnd& end, const char* control, int frameBytes, int presses)
+{
+    QPushButton* button = b.get<QPushButton>(control);
+    std::vector<double> v;
+    end.reset();
+    size_t expected = 0;
+    for (int i = 0; i < presses; ++i) {
+        const auto t0 = Clock::now();
+        button->click();
+        expected += size_t(frameBytes);
+        const auto t1 = end.waitFor(expected);
+        v.push_back(ms(t1 - t0));
+        QCoreApplication::processEvents();
+    }
+    return summarise(QStringLiteral("press to wire: %1 (%2 byte%3)")
+                         .arg(QString::fromLatin1(control))
+                         .arg(frameBytes)
+                         .arg(frameBytes > 1 ? "s" : ""),
+                     QStringLiteral("ms"), v,
+                     frameBytes == 1 ? QStringLiteral("1 byte on the wire: 1.04 ms")
+                                     : QStringLiteral("2 bytes on the wire: 2.08 ms"),
+                     QStringLiteral("median < 0.3, p99 < 1"));
+}
+
+Row turnAccuracy(Bench& b, CarEnd& end, int turns)
+{
+    b.get<QLineEdit>("ChangeTime")->setText(QStringLiteral("50"));
+    QPushButton* left = b.get<QPushButton>("Left");
+    std::vector<double> late;
+    for (int i = 0; i < turns; ++i) {
+        end.reset();
+        left->click();
+        end.waitFor(2);
+        const auto bytes = end.bytes();
+        late.push_back(ms(bytes[1].second - bytes[0].second) - 50.0);
+        pump(5);
+    }
+    const double earliest = *std::min_element(late.begin(), late.end());
+    Row r = summarise(QStringLiteral("turn: centring frame late by"), QStringLiteral("ms"), late,
+                      QStringLiteral("turn time 50 ms; earliest %1 ms").arg(earliest, 0, 'f', 2),
+                      QStringLiteral("median < 2, never early"));
+    return r;
+}
+
+Row readingToScreen(Bench& b, int readings)
+{
+    b.get<QLineEdit>("delaytime")->setText(QStringLiteral("10"));
+    QPushButton* start = b.get<QPushButton>("cmdStart");
+    auto* timer = b.get<QTimer>("Timer1");
+    if (!timer->isActive())
+        start->click();
+    QLabel* value = b.get<QLabel>("lblValue");
+    std::vector<double> v;
+    for (int i = 0; i < readings; ++i) {
+        const uint8_t byte = uint8_t(i % 2 ? 0x11 : 0x22);
+        const QString want = QString::number(byte) + QStringLiteral("R/Min");
+        pump(13 * (i % 8)); // arrive at different points of the 100 ms tick
+        const auto t0 = Clock::now();
+        b.car.write(QByteArray(1, char(byte)));
+        while (value->text() != want && ms(Clock::now() - t0) < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        v.push_back(ms(Clock::now() - t0));
+    }
+    start->click(); // monitoring off again
+    return summarise(QStringLiteral("reading to screen"), QStringLiteral("ms"), v,
+                     QStringLiteral("tick 100 ms + sampling 10 ms"),
+                     QStringLiteral("<= 110"));
+}
+
+Row cpuWhileMonitoring(Bench& b, int delay, int seconds)
+{
+    b.get<QLineEdit>("delaytime")->setText(QString::number(delay));
+    QPushButton* start = b.get<QPushButton>("cmdStart");
+    auto* timer = b.get<QTimer>("Timer1");
+    if (!timer->isActive())
+        start->click();
+    QTimer sender;
+    sender.setInterval(200); // the car sends 5 readings a second
+    QObject::connect(&sender, &QTimer::timeout, [&] { b.car.write(QByteArray(1, '\x20')); });
+    sender.start();
+    pump(200);
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    pump(seconds * 1000);
+    const double share = (cpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
+    sender.stop();
+    start->click();
+    return {QStringLiteral("CPU while monitoring, delaytime %1").arg(delay),
+            QStringLiteral("% core"),
+            share,
+            share,
+            1,
+            QStringLiteral("a spinning wait: %1%").arg(delay),
+            QStringLiteral("< 1")};
+}
+
+QList<Row> memory(Bench& b, CarEnd& end, bool soak, double afterStart)
+{
+    QList<Row> rows;
+    const int frames = soak ? 10000 : 500;
+    const int monitorSeconds = soak ? 600 : 3;
+    QPushButton* stop = b.get<QPushButton>("Stop");
+    end.reset();
+    for (int i = 0; i < frames; ++i) {
+        stop->click();
+        if (i % 100 == 0)
+            QCoreApplication::processEvents();
+    }
+    end.waitFor(size_t(frames));
+    b.get<QLineEdit>("delaytime")->setText(QStringLiteral("10"));
+    b.get<QPushButton>("cmdStart")->click();
+    QTimer sender;
+    sender.setInterval(200);
+    QObject::connect(&sender, &QTimer::timeout, [&] { b.car.write(QByteArray(1, '\x30')); });
+    sender.start();
+    pump(monitorSeconds * 1000);
+    sender.stop();
+    b.get<QPushButton>("cmdStart")->click();
+    const double after = residentMiB();
+    rows << Row{QStringLiteral("resident memory after start"), QStringLiteral("MiB"), afterStart,
+                afterStart, 1, QString(), QStringLiteral("< 60")};
+    rows << Row{QStringLiteral("growth after %1 frames, %2 s monitoring").arg(frames).arg(monitorSeconds),
+                QStringLiteral("MiB"), after - afterStart, after - afterStart, 1, QString(),
+                QStringLiteral("< 1")};
+    return rows;
+}
+
+Row startUp(const QString& self, int runs)
+{
+    std::vector<double> v;
+    for (int i = 0; i < runs; ++i) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(env);
+        QElapsedTimer t;
+        t.start();
+        child.start(self, {QStringLiteral("--startup-probe")});
+        child.waitForReadyRead(10000);
+        v.push_back(double(t.nsecsElapsed()) / 1e6);
+        child.waitForFinished(10000);
+    }
+    return summarise(QStringLiteral("start-up to window shown"), QStringLiteral("ms"), v,
+                     QStringLiteral("process start (offscreen)"), QStringLiteral("< 300"));
+}
+
+void print(const QList<Row>& rows)
+{
+    QTextStream out(stdout);
+    out << QStringLiteral("%1 %2 %3 %4  %5  %6\n")
+               .arg(QStringLiteral("measure"), -48)
+               .arg(QStringLiteral("median"), 10)
+               .arg(QStringLiteral("p99"), 10)
+               .arg(QStringLiteral("unit"), -7)
+               .arg(QStringLiteral("target"), -22)
+               .arg(QStringLiteral("reference"));
+    for (const Row& r : rows) {
+        out << QStringLiteral("%1 %2 %3 %4  %5  %6\n")
+                   .arg(r.name, -48)
+                   .arg(r.median, 10, 'f', 3)
+                   .arg(r.p99, 10, 'f', 3)
+                   .arg(r.unit, -7)
+                   .arg(r.target, -22)
+                   .arg(r.reference);
+    }
+}
+
+void writeJson(const QList<Row>& rows, const QString& path)
+{
+    QJsonArray array;
+    for (const Row& r : rows) {
+        array.append(QJsonObject{{QStringLiteral("measure"), r.name},
+                                 {QStringLiteral("unit"), r.unit},
+                                 {QStringLiteral("median"), r.median},
+                                 {QStringLiteral("p99"), r.p99},
+                                 {QStringLiteral("samples"), r.samples},
+                                 {QStringLiteral("reference"), r.reference},
+                                 {QStringLiteral("target"), r.target}});
+    }
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(QJsonDocument(array).toJson());
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "--startup-probe") == 0) {
+        QApplication app(argc, argv);
+        auto* form = new Form1;
+        form->show();
+        QCoreApplication::processEvents();
+        std::printf("shown\n");
+        std::fflush(stdout);
+        delete form;
+        return 0;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Measures the console against a pseudo-terminal car."));
+    parser.addHelpOption();
+    QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("Small counts, a few seconds (for CI)."));
+    QCommandLineOption soak(QStringLiteral("soak"), QStringLiteral("10,000 frames and 10 minutes of monitoring for the memory figures."));
+    QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Also write the table as JSON to <file>."), QStringLiteral("file"));
+    parser.addOptions({quick, soak, json});
+    parser.process(app);
+    const bool q = parser.isSet(quick);
+
+    // Failures become boxes in the console; here they are printed and counted.
+    int failures = 0;
+    setMessageSink([&](const ShownMessage& m) {
+        ++failures;
+        std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+    });
+
+    QList<Row> rows;
+    rows << startUp(QCoreApplication::applicationFilePath(), q ? 3 : 20);
+
+    Bench b;
+    if (!b.car.isValid() || !b.open()) {
+        std::fprintf(stderr, "smartcar-bench: could not open the pseudo-terminal car\n");
+        return 1;
+    }
+    const double afterStart = residentMiB();
+    CarEnd end(b.car);
+    end.start();
+    rows << pressToWire(b, end, "Stop", 1, q ? 100 : 1000);
+    rows << pressToWire(b, end, "Advanced", 2, q ? 100 : 1000);
+    rows << turnAccuracy(b, end, q ? 3 : 20);
+    end.stop();
+    b.car.drain();
+    rows << readingToScreen(b, q ? 8 : 50);
+    rows << cpuWhileMonitoring(b, 10, q ? 1 : 10);
+    rows << cpuWhileMonitoring(b, 90, q ? 1 : 10);
+    end.start();
+    rows << memory(b, end, parser.isSet(soak), afterStart);
+    end.stop();
+
+    print(rows);
+    if (parser.isSet(json))
+        writeJson(rows, parser.value(json));
+    delete b.form;
+    if (failures)
+        std::fprintf(stderr, "smartcar-bench: %d failure message(s) during the run\n", failures);
+    return failures ? 1 : 0;
+}
