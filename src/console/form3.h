@@ -1,0 +1,23 @@
+#pragma once
+
+#include "console/referencewindow.h"
+
+namespace smartcar {
+
+// Technical support: who makes the console and where to write, and a button back.
+class Form3 : public ReferenceWindow
+{
+    Q_OBJECT
+public:
+    Form3();
+
+    void Command1_Click();
+
+private:
+    QGroupBox* Frame1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* Command1 = nullptr;
+};
+
+} // namespace smartcar

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "console/referencewindow.h"
+
+namespace smartcar {
+
+// The byte table for the raw command field: characters beside the decimal value of the byte
+// that stands for each on the serial line. It has no button; its close box closes it.
+//
+// Each entry is a pair of labels named after the byte value: "char48" shows "0" and
+// "byte48" shows "48".
+class Form4 : public ReferenceWindow
+{
+    Q_OBJECT
+public:
+    Form4();
+
+private:
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+};
+
+} // namespace smartcar

@@ -1,0 +1,390 @@
+// The three reference windows reached from the main window's menu: one of each at most,
+// independent of each other and of the main window, rebuilt the same on every showing.
+#include "support/consolefixture.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QTimer>
+
+namespace {
+
+QList<QWidget*> windowsNamed(const QString& name)
+{
+    QList<QWidget*> found;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == name)
+            found << w;
+    }
+    return found;
+}
+
+// The window of that name, or null unless there is exactly one.
+QWidget* theWindow(const QString& name)
+{
+    const QList<QWidget*> found = windowsNamed(name);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// What the operator can see of a window, control by control.
+QStringList snapshot(const QWidget* window)
+{
+    QStringList out{window->windowTitle(),
+                    QStringLiteral("%1x%2").arg(window->width()).arg(window->height())};
+    for (const QWidget* c : window->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* l = qobject_cast<const QLabel*>(c))
+            text = l->text() + (l->wordWrap() ? QStringLiteral(" (wraps)") : QString());
+        else if (auto* b = qobject_cast<const QAbstractButton*>(c))
+            text = b->text();
+        else if (auto* g = qobject_cast<const QGroupBox*>(c))
+            text = g->title();
+        const QRect r = c->geometry();
+        out << QString::asprintf("%s %s/%s %d,%d %dx%d %s: ", c->metaObject()->className(),
+                                 qPrintable(c->parentWidget()->objectName()),
+                                 qPrintable(c->objectName()), r.x(), r.y(), r.width(), r.height(),
+                                 c->isVisible() ? "shown" : "hidden")
+                + text;
+    }
+    return out;
+}
+
+enum class Way { Button, CloseBox };
+
+void closeWindow(QWidget* window, Way way)
+{
+    if (way == Way::Button) {
+        auto* button = window->findChild<QPushButton*>(QStringLiteral("Command1"));
+        QVERIFY(button);
+        button->click();
+    } else {
+        QVERIFY(window->close());
+    }
+}
+
+struct Reference
+{
+    const char* action;
+    const char* window;
+};
+const Reference kAll[] = {{"user", "Form2"}, {"tech", "Form3"}, {"commlist", "Form4"}};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Way)
+
+class TestReference : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+
+    void oneWindowPerChoice_data();
+    void oneWindowPerChoice();
+    void allOpenEachClosesAlone_data();
+    void allOpenEachClosesAlone();
+    void reopenShowsTheSameContent_data();
+    void reopenShowsTheSameContent();
+    void textFitsItsPlace_data();
+    void textFitsItsPlace();
+    void byteTableEntries_data();
+    void byteTableEntries();
+    void exitLeavesTheWindowRunning_data();
+    void exitLeavesTheWindowRunning();
+    void endButtonEndsWithWindowsOpen();
+
+private:
+    static void addWindowRows();
+};
+
+void TestReference::cleanup()
+{
+    for (const Reference& r : kAll)
+        qDeleteAll(windowsNamed(QString::fromLatin1(r.window)));
+    flushDeletes();
+}
+
+void TestReference::addWindowRows()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("usageNotes") << "user" << "Form2" << QStringLiteral("Form2");
+    QTest::newRow("techSupport") << "tech" << "Form3" << QStringLiteral("技术支持");
+    QTest::newRow("byteTable") << "commlist" << "Form4" << QStringLiteral("串口数据对照表");
+}
+
+void TestReference::oneWindowPerChoice_data()
+{
+    addWindowRows();
+}
+
+void TestReference::oneWindowPerChoice()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, window);
+    QFETCH(QString, caption);
+    ConsoleFixture fx;
+    QVERIFY(windowsNamed(window).isEmpty()); // nothing opens at start-up
+
+    fx.action(action.toLatin1())->trigger();
+    QPointer<QWidget> first = theWindow(window);
+    QVERIFY(first);
+    QVERIFY(first->isVisible());
+    QCOMPARE(first->windowTitle(), caption);
+    QVERIFY(!first->parentWidget()); // no owner: it must outlive the main window
+    QVERIFY(!QApplication::activeModalWidget());
+
+    // Chosen again while other windows lie over it: the same window comes to the front.
+    for (const Reference& r : kAll) {
+        if (action != QLatin1String(r.action))
+            fx.action(r.action)->trigger();
+    }
+    QVERIFY(QApplication::activeWindow() != first);
+    fx.action(action.toLatin1())->trigger();
+    flushDeletes();
+    QCOMPARE(windowsNamed(window).size(), 1);
+    QCOMPARE(theWindow(window), first.data());
+    QTRY_COMPARE(QApplication::activeWindow(), first.data());
+    QVERIFY(fx.form()->isVisible());
+    QVERIFY(fx.boxes.messages().isEmpty());
+}
+
+void TestReference::allOpenEachClosesAlone_data()
+{
+    QTest::addColumn<int>("closing");
+    QTest::addColumn<Way>("way");
+    QTest::newRow("usageNotesByButton") << 0 << Way::Button;
+    QTest::newRow("usageNotesByCloseBox") << 0 << Way::CloseBox;
+    QTest::newRow("techSupportByButton") << 1 << Way::Button;
+    QTest::newRow("techSupportByCloseBox") << 1 << Way::CloseBox;
+    QTest::newRow("byteTableByCloseBox") << 2 << Way::CloseBox;
+}
+
+void TestReference::allOpenEachClosesAlone()
+{
+    QFETCH(int, closing);
+    QFETCH(Way, way);
+    ConsoleFixture fx;
+    QList<QPointer<QWidget>> windows;
+    for (const Reference& r : kAll) {
+        fx.action(r.action)->trigger();
+        windows << theWindow(QString::fromLatin1(r.window));
+    }
+    for (const QPointer<QWidget>& w : windows) {
+        QVERIFY(w);
+        QVERIFY(w->isVisible());
+    }
+
+    closeWindow(windows[closing], way);
+    flushDeletes();
+    QVERIFY(!windows[closing]); // released, not merely hidden
+    for (int i = 0; i < windows.size(); ++i) {
+        if (i == closing)
+            continue;
+        QVERIFY(windows[i]);
+        QVERIFY(windows[i]->isVisible());
+    }
+    QVERIFY(fx.alive());
+    QVERIFY(fx.form()->isVisible());
+
+    // The menu brings it back.
+    fx.action(kAll[closing].action)->trigger();
+    QWidget* again = theWindow(QString::fromLatin1(kAll[closing].window));
+    QVERIFY(again);
+    QVERIFY(again->isVisible());
+}
+
+void TestReference::reopenShowsTheSameContent_data()
+{
+    addWindowRows();
+}
+
+void TestReference::reopenShowsTheSameContent()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, window);
+    ConsoleFixture fx;
+    fx.action(action.toLatin1())->trigger();
+    QPointer<QWidget> first = theWindow(window);
+    QVERIFY(first);
+    const QStringList before = snapshot(first);
+
+    // Whatever happened to the old window must not carry over to the new one.
+    for (QLabel* l : first->findChildren<QLabel*>())
+        l->setText(QStringLiteral("changed"));
+    first->move(first->pos() + QPoint(40, 40));
+    first->close();
+    flushDeletes();
+    QVERIFY(!first);
+    fx.action(action.toLatin1())->trigger();
+    QPointer<QWidget> second = theWindow(window);
+    QVERIFY(second);
+    QCOMPARE(snapshot(second), before);
+
+    // Closed and chosen again in one pass of the event loop, as when both queued up behind a
+    // blocking turn: the old window is about to be deleted, the new one must stay.
+    second->close();
+    fx.action(action.toLatin1())->trigger();
+    flushDeletes();
+    QWidget* third = theWindow(window);
+    QVERIFY(third);
+    QVERIFY(third->isVisible());
+    QCOMPARE(snapshot(third), before);
+}
+
+void TestReference::textFitsItsPlace_data()
+{
+    addWindowRows();
+}
+
+void TestReference::textFitsItsPlace()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, window);
+    ConsoleFixture fx;
+    fx.action(action.toLatin1())->trigger();
+    QWidget* w = theWindow(window);
+    QVERIFY(w);
+
+    for (const QWidget* c : w->findChildren<QWidget*>()) {
+        const QByteArray name = c->objectName().toLatin1();
+        QVERIFY2(c->parentWidget()->rect().contains(c->geometry()), name);
+        if (auto* l = qobject_cast<const QLabel*>(c)) {
+            QVERIFY2(l->wordWrap(), name);
+            QVERIFY2(l->heightForWidth(l->width()) <= l->height(), name);
+        }
+        if (auto* b = qobject_cast<const QPushButton*>(c))
+            QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) < b->width(), name);
+    }
+
+    // Labels of one frame never cover each other, however far they grew.
+    for (const QGroupBox* frame : w->findChildren<QGroupBox*>()) {
+        const QList<QLabel*> labels = frame->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+        for (int i = 0; i < labels.size(); ++i) {
+            for (int j = i + 1; j < labels.size(); ++j) {
+                const QByteArray pair = (labels[i]->objectName() + QLatin1Char('/')
+                                         + labels[j]->objectName())
+                                            .toLatin1();
+                QVERIFY2(!labels[i]->geometry().intersects(labels[j]->geometry()), pair);
+            }
+        }
+    }
+}
+
+void TestReference::byteTableEntries_data()
+{
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QString>("area");
+    for (char c = '0'; c <= '9'; ++c)
+        QTest::addRow("digit%c", c) << QString(QLatin1Char(c)) << QStringLiteral("数字区");
+    QTest::newRow("upperA") << "A" << QStringLiteral("字母区");
+    QTest::newRow("upperZ") << "Z" << QStringLiteral("字母区");
+    QTest::newRow("lowerA") << "a" << QStringLiteral("字母区");
+    QTest::newRow("lowerZ") << "z" << QStringLiteral("字母区");
+}
+
+void TestReference::byteTableEntries()
+{
+    QFETCH(QString, character);
+    QFETCH(QString, area);
+    ConsoleFixture fx;
+    fx.action("commlist")->trigger();
+    QWidget* table = theWindow(QStringLiteral("Form4"));
+    QVERIFY(table);
+    QVERIFY(table->findChildren<QPushButton*>().isEmpty()); // closed by its close box only
+
+    QList<QLabel*> shown;
+    int entries = 0;
+    for (QLabel* l : table->findChildren<QLabel*>()) {
+        if (!l->objectName().startsWith(QLatin1String("char")))
+            continue;
+        ++entries;
+        if (l->text() == character)
+            shown << l;
+    }
+    QCOMPARE(entries, 14);
+    QCOMPARE(shown.size(), 1);
+    QLabel* label = shown.first();
+
+    // The value the operator reads off must be the byte the car receives for the character.
+    const QString code = QString::number(character.at(0).unicode());
+    QCOMPARE(label->objectName(), QLatin1String("char") + code);
+    auto* value = table->findChild<QLabel*>(QLatin1String("byte") + code);
+    QVERIFY(value);
+    QCOMPARE(value->text(), code);
+
+    auto* frame = qobject_cast<QGroupBox*>(label->parentWidget());
+    QVERIFY(frame);
+    QCOMPARE(frame->title(), area);
+    QCOMPARE(value->parentWidget(), frame);
+    QCOMPARE(value->y(), label->y());
+    QVERIFY(value->x() > label->geometry().right());
+}
+
+void TestReference::exitLeavesTheWindowRunning_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<Way>("way");
+    QTest::newRow("usageNotesByButton") << 0 << Way::Button;
+    QTest::newRow("techSupportByCloseBox") << 1 << Way::CloseBox;
+    QTest::newRow("byteTableByCloseBox") << 2 << Way::CloseBox;
+}
+
+void TestReference::exitLeavesTheWindowRunning()
+{
+    QFETCH(int, which);
+    QFETCH(Way, way);
+    ConsoleFixture fx;
+    QObject scope; // takes pending steps with it should exec return before they ran
+    QPointer<QWidget> reference;
+    bool runningAfterExit = false;
+    bool closedLast = false;
+
+    QTimer::singleShot(0, [&] {
+        fx.action(kAll[which].action)->trigger();
+        reference = theWindow(QString::fromLatin1(kAll[which].window));
+        fx.action("Exit")->trigger();
+        // By now the main window's deferred deletion has run.
+        QTimer::singleShot(50, &scope, [&] {
+            runningAfterExit = !fx.alive() && reference && reference->isVisible();
+            closedLast = true;
+            if (reference)
+                closeWindow(reference, way);
+        });
+    });
+    // Returns once no window is left: it would hang here if closing the last window did not
+    // end the program, and return before the close step if Exit had ended it.
+    const int code = QApplication::exec();
+    QCOMPARE(code, 0);
+    QVERIFY(closedLast);
+    QVERIFY(runningAfterExit);
+    flushDeletes();
+    QVERIFY(!reference);
+}
+
+void TestReference::endButtonEndsWithWindowsOpen()
+{
+    ConsoleFixture fx;
+    QList<QPointer<QWidget>> windows;
+    QTimer::singleShot(0, [&] {
+        for (const Reference& r : kAll) {
+            fx.action(r.action)->trigger();
+            windows << theWindow(QString::fromLatin1(r.window));
+        }
+        fx.click("cmdEnd");
+    });
+    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(windows.size(), 3);
+    for (const QPointer<QWidget>& w : windows) {
+        QVERIFY(w);
+        QVERIFY(!w->isVisible());
+    }
+}
+
+QTEST_MAIN(TestReference)
+#include "test_reference.moc"
