@@ -1,6 +1,53 @@
 #pragma once
 
-// Command codes and the frames sent to the car.
+#include <QString>
+#include <QStringView>
+
+#include <chrono>
+
+// Command codes and the bytes of the frames sent to the car.
 
 namespace smartcar {
+
+// The code byte that starts every built-in frame. The car's controller knows nothing else.
+enum class CarCode : quint8 {
+    TurnLeft = 0x81,
+    TurnRight = 0x82,
+    CentreAfterLeft = 0x83,
+    CentreAfterRight = 0x84,
+    Advance = 0x85,
+    Retreat = 0x86,
+    ColdBrake = 0x87,
+    RangingOn = 0x88,
+    RangingOff = 0x89,
+    HotStart = 0x8A,
+};
+
+inline constexpr char codeByte(CarCode code) { return char(quint8(code)); }
+
+// Field names as the error report shows them.
+inline const QString kSpeedField = QStringLiteral("「更新速度」");
+inline const QString kTurnTimeField = QStringLiteral("「转向时间」");
+inline const QString kCommandField = QStringLiteral("串口命令栏");
+
+// The speed byte of an advance, retreat or hot-start frame. The car reads it as two 4-bit
+// decimal digits, the tens and units of half the speed: "120" gives 0x60, "121" too, "-20"
+// gives 0x00. Throws Failure::typeMismatch for text that is not a number and
+// Failure::overflow for a half of 100 or more.
+quint8 speedByte(QStringView newSpeedText);
+
+// The byte typed in hexadecimal in the raw command box: "ff" and "0FF" give 0xFF, "7G" 0x07,
+// "", "G1" and "0x10" give 0x00. Throws Failure::overflow for a value above 0xFF.
+quint8 rawByte(QStringView commandText);
+
+// The turn time in whole milliseconds (half to even). Throws Failure::typeMismatch or
+// Failure::overflow for text that is not a number or does not fit a signed 32-bit integer.
+qint32 turnTime(QStringView changeTimeText);
+
+// How long a turn keeps its frame on the wire: a negative turn time means no wait at all.
+inline std::chrono::milliseconds turnWait(qint32 turnTimeMs)
+{
+    return std::chrono::milliseconds(turnTimeMs > 0 ? turnTimeMs : 0);
+}
+
 } // namespace smartcar

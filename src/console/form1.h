@@ -21,6 +21,7 @@ class QTimer;
 
 namespace smartcar {
 
+enum class CarCode : quint8;
 class CommPort;
 class KeyedStatusBar;
 class Shape;
@@ -103,6 +104,10 @@ private:
     void handlerFinished();
     void reportFailureHere(const Failure& failure);
     void reportUnexpectedHere(const std::exception& e);
+
+    void sendCode(CarCode code);
+    void sendSpeedFrame(CarCode code);
+    void turn(CarCode turnCode, CarCode centreCode);
 
     // Frames.
     QGroupBox* Frame1 = nullptr;
