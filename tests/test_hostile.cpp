@@ -1,0 +1,117 @@
+// Whatever the operator types or pastes into any box of the console: no crash, no frame
+// for a refused command, one clear report, and the next command goes out as ever.
+#include "common/failure.h"
+#include "support/consolefixture.h"
+
+#include <QComboBox>
+
+using namespace smartcar;
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray b;
+    for (int v : values)
+        b.append(char(v));
+    return b;
+}
+
+// As a paste does it: the text lands in the box the way typing would put it there.
+void paste(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    edit->insert(text);
+}
+
+QString megabyteOf(char c) { return QString(1 << 20, QLatin1Char(c)); }
+
+} // namespace
+
+class TestHostile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void hostileText_data();
+    void hostileText();
+};
+
+void TestHostile::hostileText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("speedByte"); // Advanced with this in NewSpeed; -1: refused
+    QTest::addColumn<bool>("turns");    // Left with this in ChangeTime goes out
+    QTest::addColumn<int>("rawByte");   // Send with this in command; -1: refused
+
+    QTest::newRow("empty") << "" << -1 << false << 0x00;
+    QTest::newRow("blanks only") << " \t " << -1 << false << 0x00;
+    QTest::newRow("letters") << "xyz" << -1 << false << 0x00;
+    QTest::newRow("1e309 beyond a double") << "1e309" << -1 << false << -1; // 0x1E309
+    QTest::newRow("inf") << "inf" << -1 << false << 0x00;
+    QTest::newRow("nan") << "nan" << -1 << false << 0x00;
+    QTest::newRow("-0") << "-0" << 0x00 << true << 0x00;
+    QTest::newRow("C hex 0x10") << "0x10" << -1 << false << 0x00;
+    QTest::newRow("Basic hex &H10") << "&H10" << -1 << false << 0x00;
+    QTest::newRow("full-width digits") << QStringLiteral("１２０") << -1 << false << 0x00;
+    QTest::newRow("Arabic-Indic digits") << QStringLiteral("١٢٠") << -1 << false << 0x00;
+    QTest::newRow("NUL inside") << QStringLiteral("12") + QChar(0) + QStringLiteral("0") << -1
+                                << false << 0x12;
+    QTest::newRow("emoji") << QStringLiteral("🚗") << -1 << false << 0x00;
+    QTest::newRow("1 MB of digits") << megabyteOf('9') << -1 << false << -1;
+    QTest::newRow("1 MB of letters") << megabyteOf('z') << -1 << false << 0x00;
+}
+
+void TestHostile::hostileText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, speedByte);
+    QFETCH(bool, turns);
+    QFETCH(int, rawByte);
+
+    ConsoleFixture fx;
+    QVERIFY(fx.open(0));
+    fx.edit("ChangeTime")->setText(QStringLiteral("1"));
+
+    struct Use { const char* field; const char* control; QByteArray sent; };
+    const Use uses[] = {
+        {"NewSpeed", "Advanced", speedByte < 0 ? QByteArray() : bytes({0x85, speedByte})},
+        {"ChangeTime", "Left", turns ? bytes({0x81, 0x83}) : QByteArray()},
+        {"command", "Send", rawByte < 0 ? QByteArray() : bytes({rawByte})},
+    };
+    for (const Use& use : uses) {
+        QLineEdit* edit = fx.edit(use.field);
+        const QString before = edit->text();
+        paste(edit, text);
+        fx.click(use.control);
+        QVERIFY(fx.alive());
+        const QByteArray got = fx.car1.read(qMax(1, int(use.sent.size())), 200ms);
+        QCOMPARE(got, use.sent);
+        // A refused command says so once; one that went out says nothing.
+        QCOMPARE(fx.boxes.messages().size(), use.sent.isEmpty() ? 1 : 0);
+        fx.boxes.clear();
+        edit->setText(before);
+
+        fx.click("Stop");
+        QCOMPARE(fx.car1.read(1), bytes({0x87}));
+    }
+
+    // Typed into the port box: it names no entry, so opening refuses with its one message
+    // and the open port stays as it was.
+    QLineEdit* portText = fx.ports()->lineEdit();
+    paste(portText, text);
+    QCOMPARE(fx.ports()->currentIndex(), -1);
+    QCOMPARE(fx.ports()->count(), 20);
+    fx.button("cmdOpenCOM")->setEnabled(true);
+    fx.click("cmdOpenCOM");
+    QCOMPARE(fx.boxes.texts(), QStringList{QStringLiteral("指定通信端口时发生错误！")});
+    fx.boxes.clear();
+    QVERIFY(fx.portOpen());
+    fx.click("Stop");
+    QCOMPARE(fx.car1.read(1), bytes({0x87}));
+    QVERIFY(fx.boxes.messages().isEmpty());
+}
+
+QTEST_MAIN(TestHostile)
+#include "test_hostile.moc"
