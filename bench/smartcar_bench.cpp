@@ -292,6 +292,24 @@ Row cpuWhileMonitoring(Bench& b, int delay, int seconds)
             QStringLiteral("< 1")};
 }
 
+// The adapter pulled out while monitoring: the console says so and then sits still.
+Row cpuAfterVanish(Bench& b, int seconds)
+{
+    b.get<QLineEdit>("delaytime")->setText(QStringLiteral("10"));
+    if (!b.get<QTimer>("Timer1")->isActive())
+        b.get<QPushButton>("cmdStart")->click();
+    pump(300);
+    b.car.vanish();
+    pump(300);
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    pump(seconds * 1000);
+    const double share = (cpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
+    return {QStringLiteral("CPU after the car vanished"), QStringLiteral("% core"), share, share, 1,
+            QStringLiteral("an error storm: up to 100%"), QStringLiteral("< 1")};
+}
+
 QList<Row> memory(Bench& b, CarEnd& end, bool soak, double afterStart)
 {
     QList<Row> rows;
@@ -436,6 +454,7 @@ int main(int argc, char* argv[])
     end.start();
     rows << memory(b, end, parser.isSet(soak), afterStart);
     end.stop();
+    rows << cpuAfterVanish(b, q ? 1 : 5);
 
     print(rows);
     if (parser.isSet(json))

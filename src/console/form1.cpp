@@ -450,8 +450,12 @@ void Form1::onPortDisconnected(const QString&)
 {
     if (m_released)
         return;
-    // The poll would only fail on the closed port from now on; stop it so the message stays.
-    Timer1->stop();
+    // The poll would only fail on the closed port from now on; stop it so the message stays,
+    // and let the button offer to start it again.
+    if (Timer1->isActive()) {
+        Timer1->stop();
+        cmdStart->setText(QStringLiteral("开始检测"));
+    }
     setStatus(QStringLiteral("通信端口已断开，请检查无线适配器"));
     cmdOpenCOM->setEnabled(true);
 }
