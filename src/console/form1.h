@@ -188,6 +188,8 @@ private:
     QPointer<QWidget> m_form3;
     QPointer<QWidget> m_form4;
 
+    // A tick is in progress (in its wait, mostly); see Timer1_Timer.
+    bool m_polling = false;
     int m_handlerDepth = 0;
     bool m_released = false;
     bool m_deleteScheduled = false;

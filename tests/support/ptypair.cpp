@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -74,6 +75,20 @@ void PtyPair::write(const QByteArray& bytes)
         if (::poll(&p, 1, 1000) <= 0)
             break;
     }
+}
+
+qsizetype PtyPair::offer(const QByteArray& bytes)
+{
+    const ssize_t n = m_master >= 0 ? ::write(m_master, bytes.constData(), size_t(bytes.size())) : -1;
+    return n > 0 ? qsizetype(n) : 0;
+}
+
+int PtyPair::waitingAtConsole() const
+{
+    int n = 0;
+    if (m_slave < 0 || ::ioctl(m_slave, FIONREAD, &n) != 0)
+        return 0;
+    return n;
 }
 
 void PtyPair::vanish()

@@ -24,6 +24,10 @@ public:
     // Whatever is there right now, without waiting.
     QByteArray drain();
     void write(const QByteArray& bytes);
+    // As much of `bytes` as the line takes right now; the rest is lost, as on an overrun.
+    qsizetype offer(const QByteArray& bytes);
+    // Bytes sent to the console that it has not read from the device yet.
+    int waitingAtConsole() const;
 
     // The car vanishes: the master end goes away (and the fixture's slave with it), so the
     // console's open slave starts failing the way a pulled adapter does.
