@@ -1,9 +1,11 @@
 // Whatever the operator types or pastes into any box of the console: no crash, no frame
 // for a refused command, one clear report, and the next command goes out as ever.
 #include "common/failure.h"
+#include "console/shape.h"
 #include "support/consolefixture.h"
 
 #include <QComboBox>
+#include <QLabel>
 
 using namespace smartcar;
 using namespace std::chrono_literals;
@@ -44,23 +46,25 @@ void TestHostile::hostileText_data()
     QTest::addColumn<int>("speedByte"); // Advanced with this in NewSpeed; -1: refused
     QTest::addColumn<bool>("turns");    // Left with this in ChangeTime goes out
     QTest::addColumn<int>("rawByte");   // Send with this in command; -1: refused
+    QTest::addColumn<bool>("pollRuns"); // monitoring with this in delaytime shows readings
+    QTest::addColumn<bool>("alarmAt1"); // with this in MaxSpeed, a speed of 1 lights the lamp
 
-    QTest::newRow("empty") << "" << -1 << false << 0x00;
-    QTest::newRow("blanks only") << " \t " << -1 << false << 0x00;
-    QTest::newRow("letters") << "xyz" << -1 << false << 0x00;
-    QTest::newRow("1e309 beyond a double") << "1e309" << -1 << false << -1; // 0x1E309
-    QTest::newRow("inf") << "inf" << -1 << false << 0x00;
-    QTest::newRow("nan") << "nan" << -1 << false << 0x00;
-    QTest::newRow("-0") << "-0" << 0x00 << true << 0x00;
-    QTest::newRow("C hex 0x10") << "0x10" << -1 << false << 0x00;
-    QTest::newRow("Basic hex &H10") << "&H10" << -1 << false << 0x00;
-    QTest::newRow("full-width digits") << QStringLiteral("１２０") << -1 << false << 0x00;
-    QTest::newRow("Arabic-Indic digits") << QStringLiteral("١٢٠") << -1 << false << 0x00;
+    QTest::newRow("empty") << "" << -1 << false << 0x00 << false << true;
+    QTest::newRow("blanks only") << " \t " << -1 << false << 0x00 << false << true;
+    QTest::newRow("letters") << "xyz" << -1 << false << 0x00 << false << true;
+    QTest::newRow("1e309 beyond a double") << "1e309" << -1 << false << -1 << false << false; // 0x1E309
+    QTest::newRow("inf") << "inf" << -1 << false << 0x00 << false << true;
+    QTest::newRow("nan") << "nan" << -1 << false << 0x00 << false << true;
+    QTest::newRow("-0") << "-0" << 0x00 << true << 0x00 << true << true;
+    QTest::newRow("C hex 0x10") << "0x10" << -1 << false << 0x00 << false << true;
+    QTest::newRow("Basic hex &H10") << "&H10" << -1 << false << 0x00 << false << true;
+    QTest::newRow("full-width digits") << QStringLiteral("１２０") << -1 << false << 0x00 << false << true;
+    QTest::newRow("Arabic-Indic digits") << QStringLiteral("١٢٠") << -1 << false << 0x00 << false << true;
     QTest::newRow("NUL inside") << QStringLiteral("12") + QChar(0) + QStringLiteral("0") << -1
-                                << false << 0x12;
-    QTest::newRow("emoji") << QStringLiteral("🚗") << -1 << false << 0x00;
-    QTest::newRow("1 MB of digits") << megabyteOf('9') << -1 << false << -1;
-    QTest::newRow("1 MB of letters") << megabyteOf('z') << -1 << false << 0x00;
+                                << false << 0x12 << false << false;
+    QTest::newRow("emoji") << QStringLiteral("🚗") << -1 << false << 0x00 << false << true;
+    QTest::newRow("1 MB of digits") << megabyteOf('9') << -1 << false << -1 << false << false;
+    QTest::newRow("1 MB of letters") << megabyteOf('z') << -1 << false << 0x00 << false << true;
 }
 
 void TestHostile::hostileText()
@@ -69,6 +73,8 @@ void TestHostile::hostileText()
     QFETCH(int, speedByte);
     QFETCH(bool, turns);
     QFETCH(int, rawByte);
+    QFETCH(bool, pollRuns);
+    QFETCH(bool, alarmAt1);
 
     ConsoleFixture fx;
     QVERIFY(fx.open(0));
@@ -110,6 +116,34 @@ void TestHostile::hostileText()
     QVERIFY(fx.portOpen());
     fx.click("Stop");
     QCOMPARE(fx.car1.read(1), bytes({0x87}));
+    QVERIFY(fx.boxes.messages().isEmpty());
+
+    // The sampling interval: a tick that cannot read it says so in the status bar, not in a
+    // box ten times a second, and monitoring resumes once the text is mended.
+    QLabel* value = fx.get<QLabel>("lblValue");
+    paste(fx.edit("delaytime"), text);
+    fx.click("cmdStart");
+    fx.car1.write(bytes({0x3C}));
+    if (pollRuns) {
+        QTRY_COMPARE(value->text(), QStringLiteral("60R/Min"));
+    } else {
+        QTRY_VERIFY(fx.status().startsWith(QStringLiteral("接收失败：")));
+        QTest::qWait(300);
+        QCOMPARE(value->text(), QString());
+    }
+    QVERIFY(fx.boxes.messages().isEmpty());
+    fx.edit("delaytime")->setText(QStringLiteral("10"));
+    QTest::qWait(200);
+    fx.car1.write(bytes({0x05}));
+    QTRY_COMPARE(value->text(), QStringLiteral("05R/Min"));
+
+    // The alarm speed is read leniently and never fails; the lamp follows its number.
+    paste(fx.edit("MaxSpeed"), text);
+    fx.car1.write(bytes({0x01}));
+    QTRY_COMPARE(value->text(), QStringLiteral("01R/Min"));
+    QTest::qWait(150); // the tick that showed it has decided on the lamp as well
+    const bool lit = fx.get<Shape>("LED1")->fillColor() == QColor(0, 255, 0);
+    QCOMPARE(lit, alarmAt1);
     QVERIFY(fx.boxes.messages().isEmpty());
 }
 
