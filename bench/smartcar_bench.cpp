@@ -317,6 +317,9 @@ QList<Row> memory(Bench& b, CarEnd& end, bool soak, double afterStart)
     const int monitorSeconds = soak ? 600 : 3;
     QPushButton* stop = b.get<QPushButton>("Stop");
     end.reset();
+    // Growth counts from here: the phases before have warmed up the caches Qt fills once
+    // (fonts, glyphs, the first paint of every caption), which are no growth of the console's.
+    const double warm = residentMiB();
     for (int i = 0; i < frames; ++i) {
         stop->click();
         if (i % 100 == 0)
@@ -335,8 +338,10 @@ QList<Row> memory(Bench& b, CarEnd& end, bool soak, double afterStart)
     const double after = residentMiB();
     rows << Row{QStringLiteral("resident memory after start"), QStringLiteral("MiB"), afterStart,
                 afterStart, 1, QString(), QStringLiteral("< 60")};
+    rows << Row{QStringLiteral("resident memory, warmed up"), QStringLiteral("MiB"), warm, warm, 1,
+                QString(), QStringLiteral("< 60")};
     rows << Row{QStringLiteral("growth after %1 frames, %2 s monitoring").arg(frames).arg(monitorSeconds),
-                QStringLiteral("MiB"), after - afterStart, after - afterStart, 1, QString(),
+                QStringLiteral("MiB"), after - warm, after - warm, 1, QString(),
                 QStringLiteral("< 1")};
     return rows;
 }
