@@ -4,6 +4,7 @@
 #include "car/frames.h"
 #include "common/failure.h"
 #include "common/numbers.h"
+#include "fuzzcheck.h"
 
 #include <QString>
 
@@ -13,11 +14,6 @@
 #include <cstdlib>
 
 namespace {
-void require(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
 
 // Half the speed as it reads back from 15 significant digits ("%.15g" rounds the same way).
 double halfAsWritten(double speed)

@@ -2,20 +2,13 @@
 // that obeys its rule or fails with the console's own failure type; nothing else escapes.
 #include "common/failure.h"
 #include "common/numbers.h"
+#include "fuzzcheck.h"
 
 #include <QString>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-void require(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,6 +2,7 @@
 // digits per byte, a reading exists only for exactly one byte, its caption gives the byte's
 // value back, and the lamp decision depends on that value alone.
 #include "common/numbers.h"
+#include "fuzzcheck.h"
 #include "monitor/poll.h"
 
 #include <QByteArray>
@@ -10,14 +11,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-void require(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

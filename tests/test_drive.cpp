@@ -2,6 +2,7 @@
 // field or a missing port leaves on it.
 #include "car/frames.h"
 #include "common/failure.h"
+#include "support/bytes.h"
 #include "support/consolefixture.h"
 
 #include <QCheckBox>
@@ -58,14 +59,6 @@ private:
     QList<Arrival> m_arrivals;
     std::thread m_thread;
 };
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(v));
-    return b;
-}
 
 QString mismatch(const QString& field) { return Failure::typeMismatch(field).describe(); }
 QString overflow(const QString& field) { return Failure::overflow(field).describe(); }

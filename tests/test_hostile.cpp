@@ -2,6 +2,7 @@
 // for a refused command, one clear report, and the next command goes out as ever.
 #include "common/failure.h"
 #include "console/shape.h"
+#include "support/bytes.h"
 #include "support/consolefixture.h"
 
 #include <QComboBox>
@@ -11,14 +12,6 @@ using namespace smartcar;
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(v));
-    return b;
-}
 
 // As a paste does it: the text lands in the box the way typing would put it there.
 void paste(QLineEdit* edit, const QString& text)

@@ -2,6 +2,7 @@
 // for real, and the test reads what lblValue, LED1 and the status panel show.
 #include "console/shape.h"
 #include "serial/commport.h"
+#include "support/bytes.h"
 #include "support/consolefixture.h"
 
 #include <QApplication>
@@ -16,14 +17,6 @@ using namespace smartcar;
 namespace {
 const QColor kGrey(224, 224, 224);
 const QColor kGreen(0, 255, 0);
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(v));
-    return b;
-}
 
 // The console with COM1 open and an eye on Timer1. A tick begins with the timer's event
 // (seen here before the console handles it) and ends when the timeout signal reaches this
