@@ -1,0 +1,87 @@
+#include "carmodel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace smartcar::sim {
+
+int rpmForSpeed(int speed)
+{
+    return std::clamp(speed, 0, 255);
+}
+
+void CarModel::apply(const Frame& frame, Time now)
+{
+    switch (frame.kind) {
+    case Frame::Kind::Advance:
+    case Frame::Kind::HotStart:
+    case Frame::Kind::Retreat: {
+        const int rpm = rpmForSpeed(frame.speed);
+        m_from = wheelVelocity(now);
+        m_target = frame.kind == Frame::Kind::Retreat ? -rpm : rpm;
+        m_since = now;
+        break;
+    }
+    case Frame::Kind::ColdBrake:
+        m_from = m_target = 0;
+        m_since = now;
+        break;
+    case Frame::Kind::Left:
+        m_steering = Steering::Left;
+        break;
+    case Frame::Kind::Right:
+        m_steering = Steering::Right;
+        break;
+    case Frame::Kind::CentreAfterLeft:
+    case Frame::Kind::CentreAfterRight:
+        m_steering = Steering::Centre;
+        break;
+    case Frame::Kind::RangingOn:
+        m_ranging = true;
+        break;
+    case Frame::Kind::RangingOff:
+        m_ranging = false;
+        break;
+    case Frame::Kind::Raw:
+        break;
+    }
+}
+
+int CarModel::wheelVelocity(Time now) const
+{
+    const auto elapsed = std::clamp(now - m_since, Time{0}, kRampTime);
+    const double share = double(elapsed.count()) / double(kRampTime.count());
+    return int(std::lround(m_from + (m_target - m_from) * share));
+}
+
+quint8 CarModel::wheelRpm(Time now) const
+{
+    return quint8(std::min(255, std::abs(wheelVelocity(now))));
+}
+
+QString logLine(const QTime& at, const Frame& frame, const CarModel& after)
+{
+    QString line = at.toString(QStringLiteral("HH:mm:ss.zzz")) + QStringLiteral("  ")
+        + hexBytes(frame.bytes).leftJustified(5) + QStringLiteral("  ") + describe(frame);
+    const int target = after.targetVelocity();
+    switch (frame.kind) {
+    case Frame::Kind::Advance:
+    case Frame::Kind::Retreat:
+    case Frame::Kind::HotStart:
+        line += target == 0 ? QStringLiteral(" -> wheels to standstill")
+                            : QStringLiteral(" -> wheels to %1 rpm %2")
+                                  .arg(std::abs(target))
+                                  .arg(target < 0 ? QStringLiteral("backward")
+                                                  : QStringLiteral("forward"));
+        break;
+    case Frame::Kind::ColdBrake:
+        line += QStringLiteral(" -> wheels stopped");
+        break;
+    default:
+        break;
+    }
+    return line;
+}
+
+} // namespace smartcar::sim

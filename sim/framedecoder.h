@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace smartcar::sim {
+
+// The command codes as the car's controller knows them.
+namespace code {
+constexpr quint8 kLeft = 0x81;
+constexpr quint8 kRight = 0x82;
+constexpr quint8 kCentreAfterLeft = 0x83;
+constexpr quint8 kCentreAfterRight = 0x84;
+constexpr quint8 kAdvance = 0x85;
+constexpr quint8 kRetreat = 0x86;
+constexpr quint8 kColdBrake = 0x87;
+constexpr quint8 kRangingOn = 0x88;
+constexpr quint8 kRangingOff = 0x89;
+constexpr quint8 kHotStart = 0x8A;
+} // namespace code
+
+// One frame as the car understood it.
+struct Frame
+{
+    enum class Kind {
+        Advance,
+        Retreat,
+        HotStart,
+        ColdBrake,
+        Left,
+        Right,
+        CentreAfterLeft,
+        CentreAfterRight,
+        RangingOn,
+        RangingOff,
+        Raw, // any byte that is no command code, taken on its own
+    };
+
+    Kind kind = Kind::Raw;
+    QByteArray bytes; // exactly as received: two bytes for the speed frames, one otherwise
+    int speed = 0;    // the speed frames only: twice the value of the speed byte's two digits
+
+    bool hasSpeed() const;
+    quint8 speedByte() const { return hasSpeed() ? quint8(bytes.at(1)) : 0; }
+    // A digit of the speed byte above 9: the speed is still read as tens and units.
+    bool speedDigitsNonDecimal() const;
+    // The speed byte is itself a command code (it was taken as the speed byte all the same).
+    bool speedByteIsCode() const;
+};
+
+// Half the speed is sent as two 4-bit digits, tens in the high half and units in the low
+// half: 0x60 is 60, so speed 120. A digit above 9 still counts with its value (0xFF is
+// 15 tens and 15 units, half 165, speed 330); the line says so.
+int speedFromByte(quint8 byte);
+
+bool isCommandCode(quint8 byte);
+
+// Turns the byte stream from the console into frames. The line may hand over a frame in
+// pieces: a speed code whose speed byte has not come yet is held until it does. The byte after
+// a speed code is always its speed byte, even when it looks like a command code itself: the
+// console writes both bytes of a speed frame in one write, so nothing can come between them.
+class FrameDecoder
+{
+public:
+    QList<Frame> feed(const QByteArray& bytes);
+
+    // A speed code still waiting for its speed byte (the line ended or was cut in between).
+    bool hasPending() const { return m_pending >= 0; }
+    quint8 pendingCode() const { return quint8(m_pending); }
+
+private:
+    int m_pending = -1;
+};
+
+// "85 60": two upper-case hex digits per byte, blank between bytes.
+QString hexBytes(const QByteArray& bytes);
+
+// What the frame means in words, e.g. "advance, speed 120".
+QString describe(const Frame& frame);
+
+} // namespace smartcar::sim

@@ -1,0 +1,173 @@
+// smartcar-sim: plays the car at the other end of the console's serial line.
+#include "line.h"
+#include "simulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace smartcar::sim;
+
+namespace {
+
+const char* const kModel = R"(Plays the car at the other end of the console's serial line.
+
+Without --device it opens a raw pseudo-terminal and prints its device path on the first line
+of standard output; point the console at it, e.g. SMARTCAR_COM1=<path> smartcar-console.
+It keeps its own end of the terminal open, so the console may close and reopen the port.
+Every further line is one frame received: time stamp, the bytes in hex, their meaning.
+
+The car:
+  advance / retreat / hot start  carry a speed byte whose two 4-bit digits are the tens and
+      units of half the speed (0x60 is speed 120). A digit above 9 still counts with its
+      value (0xFF is 15 tens and 15 units: speed 330); the line says so. The byte after a
+      speed code is always its speed byte, even when it looks like a command code, since the
+      console writes both bytes in one write. A speed code waits for its speed byte when the
+      frame comes in pieces.
+  wheel speed  in revolutions per minute: the commanded speed itself, capped at 255. After
+      advance, hot start (both forward) or retreat (backward) the wheels move in a straight
+      line from their present speed to the new one over one second; reversing passes
+      through standstill. Cold brake stops them at once.
+  steering  left and right turn the wheels, the two centring codes bring them back.
+  ranging  on and off is remembered and logged; no obstacles are modelled, so it does not
+      change the speed.
+  readings  every period the wheel speed goes out as one byte (0 to 255, no direction).
+      On a pseudo-terminal, readings the console leaves untaken pile up no further than 25;
+      then they are dropped, as on a line nobody listens to.
+Any other byte is logged as a raw byte and ignored.
+
+SIGINT and SIGTERM end it cleanly; the link is removed on the way out.)";
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const int saved = errno;
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+    errno = saved;
+}
+
+bool installSignalHandlers()
+{
+    if (::pipe(signalPipe) != 0)
+        return false;
+    for (const int fd : signalPipe) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction sa{};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    // A log reader that goes away must not kill the car mid-run.
+    std::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+[[noreturn]] void usageError(const QString& message)
+{
+    std::fprintf(stderr, "smartcar-sim: %s (see --help)\n", qPrintable(message));
+    std::exit(2);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("smartcar-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(kModel));
+    parser.addHelpOption();
+    const QCommandLineOption linkOption(QStringLiteral("link"),
+        QStringLiteral("Also make a symbolic link PATH to the device (a symbolic link already "
+                       "there is replaced; removed at exit)."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption deviceOption(QStringLiteral("device"),
+        QStringLiteral("Open the existing serial device PATH at 9600 8N1 instead of a "
+                       "pseudo-terminal."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption periodOption(QStringLiteral("period"),
+        QStringLiteral("Send a reading every MS milliseconds (default 200)."), QStringLiteral("MS"),
+        QStringLiteral("200"));
+    const QCommandLineOption durationOption(QStringLiteral("duration"),
+        QStringLiteral("End after S seconds (fractions allowed; default: run until stopped)."),
+        QStringLiteral("S"));
+    parser.addOptions({linkOption, deviceOption, periodOption, durationOption});
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        usageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+
+    bool ok = false;
+    const int periodMs = parser.value(periodOption).toInt(&ok);
+    if (!ok || periodMs < 1)
+        usageError(QStringLiteral("--period wants a whole number of milliseconds from 1 up"));
+    double durationS = 0;
+    if (parser.isSet(durationOption)) {
+        durationS = parser.value(durationOption).toDouble(&ok);
+        if (!ok || !std::isfinite(durationS) || durationS <= 0 || durationS > 2e6)
+            usageError(QStringLiteral("--duration wants a number of seconds above 0"));
+    }
+
+    if (!installSignalHandlers()) {
+        std::perror("smartcar-sim: pipe");
+        return 1;
+    }
+
+    auto line = std::make_unique<Line>();
+    QString error;
+    const bool opened = parser.isSet(deviceOption)
+        ? line->openDevice(parser.value(deviceOption), &error)
+        : line->openPseudoTerminal(&error);
+    if (!opened) {
+        std::fprintf(stderr, "smartcar-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    const QString device = line->devicePath();
+    const QString link = parser.value(linkOption);
+    if (!link.isEmpty() && !makeLink(link, device, &error)) {
+        std::fprintf(stderr, "smartcar-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    printLine(device);
+    std::fprintf(stderr, "smartcar-sim: car on %s%s, a reading every %d ms\n", qPrintable(device),
+        link.isEmpty() ? "" : qPrintable(QStringLiteral(" (link %1)").arg(link)), periodMs);
+
+    int exitCode = 0;
+    Simulator car(std::move(line), std::chrono::milliseconds(periodMs));
+    QObject::connect(&car, &Simulator::lineGone, &app, [&](const QString& why) {
+        std::fprintf(stderr, "smartcar-sim: %s\n", qPrintable(why));
+        exitCode = 1;
+        QCoreApplication::quit();
+    });
+
+    QSocketNotifier signalled(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalled, &QSocketNotifier::activated, &app, [] {
+        char buf[16];
+        while (::read(signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        QCoreApplication::quit();
+    });
+    if (durationS > 0)
+        QTimer::singleShot(std::chrono::milliseconds(std::llround(durationS * 1000)), &app,
+            &QCoreApplication::quit);
+
+    QCoreApplication::exec();
+
+    car.finish();
+    if (!link.isEmpty())
+        removeLink(link, device);
+    return exitCode;
+}
