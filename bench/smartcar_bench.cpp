@@ -264,6 +264,16 @@ Row readingToScreen(Bench& b, int readings)
                      QStringLiteral("<= 110"));
 }
 
+// Process CPU time per wall second over `seconds` of event loop, in percent of one core.
+double cpuShareOver(int seconds)
+{
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    pump(seconds * 1000);
+    return (cpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
+}
+
 Row cpuWhileMonitoring(Bench& b, int delay, int seconds)
 {
     b.get<QLineEdit>("delaytime")->setText(QString::number(delay));
@@ -276,11 +286,7 @@ Row cpuWhileMonitoring(Bench& b, int delay, int seconds)
     QObject::connect(&sender, &QTimer::timeout, [&] { b.car.write(QByteArray(1, '\x20')); });
     sender.start();
     pump(200);
-    const double cpu0 = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    pump(seconds * 1000);
-    const double share = (cpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
+    const double share = cpuShareOver(seconds);
     sender.stop();
     start->click();
     return {QStringLiteral("CPU while monitoring, delaytime %1").arg(delay),
@@ -301,11 +307,7 @@ Row cpuAfterVanish(Bench& b, int seconds)
     pump(300);
     b.car.vanish();
     pump(300);
-    const double cpu0 = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    pump(seconds * 1000);
-    const double share = (cpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
+    const double share = cpuShareOver(seconds);
     return {QStringLiteral("CPU after the car vanished"), QStringLiteral("% core"), share, share, 1,
             QStringLiteral("an error storm: up to 100%"), QStringLiteral("< 1")};
 }
