@@ -31,7 +31,6 @@ private slots:
     void initialiseWhileOpenKeepsThePort();
     void initialiseAfterAnotherPortCloses();
     void typingSelectsNothing();
-    void adapterVanishingIsReportedOnceAndReopens();
     void endInsideAWaitEndsEverything();
     void exitInsideAWaitReleasesTheWindow();
 };
@@ -222,28 +221,6 @@ void TestConnection::typingSelectsNothing()
     fx.click("cmdOpenCOM");
     QCOMPARE(fx.boxes.texts(), QStringList{kChoiceError});
     QVERIFY(!fx.portOpen());
-}
-
-void TestConnection::adapterVanishingIsReportedOnceAndReopens()
-{
-    ConsoleFixture fx;
-    QVERIFY(fx.open(0));
-    auto* timer = fx.get<QTimer>("Timer1");
-    timer->start();
-    fx.car1.vanish();
-    QTRY_VERIFY(!fx.portOpen());
-    QCOMPARE(fx.status(), QStringLiteral("通信端口已断开，请检查无线适配器"));
-    QVERIFY(fx.button("cmdOpenCOM")->isEnabled());
-    QVERIFY(!timer->isActive());
-    QTest::qWait(200);
-    QVERIFY(fx.boxes.messages().isEmpty());
-
-    PtyPair back;
-    qputenv("SMARTCAR_COM1", back.slavePath().toLocal8Bit());
-    fx.click("cmdOpenCOM");
-    QVERIFY(fx.portOpen());
-    QCOMPARE(fx.status(), kOpened);
-    QVERIFY(fx.boxes.messages().isEmpty());
 }
 
 void TestConnection::endInsideAWaitEndsEverything()
