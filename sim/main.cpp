@@ -161,8 +161,8 @@ int main(int argc, char** argv)
         QCoreApplication::quit();
     });
     if (durationS > 0)
-        QTimer::singleShot(std::chrono::milliseconds(std::llround(durationS * 1000)), &app,
-            &QCoreApplication::quit);
+        QTimer::singleShot(std::chrono::milliseconds(std::llround(durationS * 1000)),
+                           Qt::PreciseTimer, &app, &QCoreApplication::quit); // never early
 
     QCoreApplication::exec();
 
