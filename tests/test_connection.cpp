@@ -1,5 +1,5 @@
 // The main window's start-up, port selection, opening, closing and ending, against real
-// pseudo-terminals standing in for the car.
+// pseudo-terminals standing in for the car. A vanishing adapter is in test_endurance.
 #include "serial/commport.h"
 #include "support/consolefixture.h"
 
@@ -7,130 +7,138 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 using namespace smartcar;
 
 namespace {
 const QString kStopped = QStringLiteral("已停止通信并关闭通讯端口");
 const QString kOpened = QStringLiteral("单击【开始通信】按钮，执行通信");
-const QString kChoiceError = QStringLiteral("指定通信端口时发生错误！");
-const QString kOpenError = QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。");
+const QString kMarker = QStringLiteral("marker");
+
+// Whether the device itself is set to 9600 baud, 8 data bits, no parity and one stop bit.
+bool deviceIs9600_8N1(const QString& path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    const bool read = fd >= 0 && ::tcgetattr(fd, &t) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return read && cfgetospeed(&t) == B9600 && (t.c_cflag & (CSIZE | PARENB | CSTOPB)) == CS8;
+}
+
+int portNumber(const ConsoleFixture& fx) { return fx.get<CommPort>("MSComm1")->commPort(); }
 } // namespace
 
 class TestConnection : public QObject
 {
     Q_OBJECT
 private slots:
-    void startUpState();
-    void inertMenuItemsDoNothing();
-    void openSetsUpTheLine();
-    void refusedEntriesChangeNothing_data();
-    void refusedEntriesChangeNothing();
-    void missingDeviceReportsAndStaysClosed();
-    void changeStepWaitsThenCloses();
-    void changeBeforeAnyOpenOnlySetsText();
-    void initialiseWhileOpenKeepsThePort();
-    void initialiseAfterAnotherPortCloses();
-    void typingSelectsNothing();
-    void endInsideAWaitEndsEverything();
-    void exitInsideAWaitReleasesTheWindow();
+    void startUpAndTyping();
+    void openingAnEntryThenInitialising_data();
+    void openingAnEntryThenInitialising();
+    void changeStepStopsWaitsThenCloses_data();
+    void changeStepStopsWaitsThenCloses();
+    void endingInsideTheChangeWait_data();
+    void endingInsideTheChangeWait();
 };
 
-void TestConnection::startUpState()
+void TestConnection::startUpAndTyping()
 {
+    qputenv("SMARTCAR_COM7", ""); // set but empty counts as not set
     ConsoleFixture fx;
-    QCOMPARE(fx.form()->windowTitle(), QStringLiteral("Tavrin无线智能车控制台"));
+    qunsetenv("SMARTCAR_COM7");
     QComboBox* box = fx.ports();
-    QCOMPARE(box->count(), 20);
-    QCOMPARE(box->currentIndex(), 0);
     QCOMPARE(box->currentText(), QStringLiteral("COM1"));
-    QCOMPARE(box->itemText(2), QStringLiteral("COM3(USB)"));
-    QCOMPARE(box->itemData(0, Qt::ToolTipRole).toString(), fx.car1.slavePath());
     QCOMPARE(box->toolTip(), fx.car1.slavePath());
-    QVERIFY(fx.button("cmdOpenCOM")->isEnabled());
-    QVERIFY(!fx.button("cmdStart")->isEnabled());
-    QCOMPARE(fx.button("cmdStart")->text(), QStringLiteral("开始通信"));
-    QVERIFY(!fx.portOpen());
-    QVERIFY(!fx.get<QTimer>("Timer1")->isActive());
-    QCOMPARE(fx.get<QTimer>("Timer1")->interval(), 100);
-    QCOMPARE(fx.status(), QStringLiteral("系统消息"));
+    QCOMPARE(box->itemData(6, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyS6"));
+    QVERIFY(fx.button("cmdOpenCOM")->isEnabled() && !fx.button("cmdStart")->isEnabled());
+    QVERIFY(!fx.portOpen() && !fx.get<QTimer>("Timer1")->isActive());
     QVERIFY(fx.boxes.messages().isEmpty());
-    QCOMPARE(fx.get<CommPort>("MSComm1")->commPort(), 1);
+
+    // Typing an entry's text selects nothing, neither on Return nor when the focus leaves.
+    box->lineEdit()->setFocus();
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box->lineEdit(), QStringLiteral("COM2"));
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    fx.button("Stop")->setFocus();
+    QCOMPARE(box->currentIndex(), -1);
+    QCOMPARE(box->count(), 20); // nothing inserted
+    QCOMPARE(fx.status(), QStringLiteral("系统消息")); // no change step ran
 }
 
-void TestConnection::inertMenuItemsDoNothing()
+void TestConnection::openingAnEntryThenInitialising_data()
 {
-    ConsoleFixture fx;
-    fx.action("set")->trigger();
-    fx.action("Delete")->trigger();
-    QVERIFY(fx.alive());
-    QVERIFY(fx.form()->isVisible());
-    QCOMPARE(fx.status(), QStringLiteral("系统消息"));
-    QVERIFY(fx.boxes.messages().isEmpty());
-    QCOMPARE(fx.ports()->count(), 20);
-}
-
-void TestConnection::openSetsUpTheLine()
-{
-    ConsoleFixture fx;
-    QVERIFY(fx.open(0));
-    QVERIFY(!fx.button("cmdOpenCOM")->isEnabled());
-    QVERIFY(fx.button("cmdStart")->isEnabled());
-    QCOMPARE(fx.status(), kOpened);
-    QCOMPARE(fx.get<CommPort>("MSComm1")->settings(), QStringLiteral("9600,n,8,1"));
-    QVERIFY(fx.boxes.messages().isEmpty());
-}
-
-void TestConnection::refusedEntriesChangeNothing_data()
-{
+    const QString choiceError = QStringLiteral("指定通信端口时发生错误！");
     QTest::addColumn<int>("index");
-    QTest::newRow("COM18") << 17;
-    QTest::newRow("COM19") << 18;
-    QTest::newRow("COM20") << 19;
+    QTest::addColumn<bool>("ownCar"); // the test maps a car of its own to this entry
+    QTest::addColumn<QString>("box"); // empty: the port opens
+    QTest::addColumn<int>("number");
+    QTest::newRow("firstEntry") << 0 << false << QString() << 1;
+    QTest::newRow("usbLabelIsOnlyALabel") << 2 << true << QString() << 3;
+    QTest::newRow("COM17IsTheLastThatOpens") << 16 << true << QString() << 17;
+    QTest::newRow("COM18RefusedThoughItExists") << 17 << true << choiceError << 1;
+    QTest::newRow("COM20RefusedThoughItExists") << 19 << true << choiceError << 1;
+    QTest::newRow("missingDevice")
+        << 4 << false << QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。") << 5;
 }
 
-void TestConnection::refusedEntriesChangeNothing()
+void TestConnection::openingAnEntryThenInitialising()
 {
     QFETCH(int, index);
+    QFETCH(bool, ownCar);
+    QFETCH(QString, box);
+    QFETCH(int, number);
+    PtyPair car;
+    const QByteArray variable = "SMARTCAR_COM" + QByteArray::number(index + 1);
+    if (ownCar)
+        qputenv(variable.constData(), car.slavePath().toLocal8Bit());
     ConsoleFixture fx;
-    fx.pick(index);
-    QCOMPARE(fx.status(), kStopped); // the change step ran: another port number than 1
-    QVERIFY(!fx.open(index));
-    QCOMPARE(fx.boxes.texts(), QStringList{kChoiceError});
-    const ShownMessage& box = fx.boxes.messages().first();
-    QCOMPARE(box.title, QStringLiteral("系统信息"));
-    QCOMPARE(box.icon, QMessageBox::Critical);
-    QCOMPARE(fx.get<CommPort>("MSComm1")->commPort(), 1);
-    QVERIFY(fx.button("cmdOpenCOM")->isEnabled());
-    QVERIFY(!fx.button("cmdStart")->isEnabled());
-    QCOMPARE(fx.status(), kStopped);
-}
+    const bool opens = box.isEmpty();
+    QCOMPARE(fx.open(index), opens);
+    if (ownCar)
+        qunsetenv(variable.constData());
+    QCOMPARE(portNumber(fx), number);
+    QCOMPARE(fx.button("cmdOpenCOM")->isEnabled(), !opens);
+    QCOMPARE(fx.button("cmdStart")->isEnabled(), opens);
+    QCOMPARE(fx.status(), opens ? kOpened : kStopped);
+    QCOMPARE(fx.boxes.texts(), opens ? QStringList() : QStringList{box});
+    QVERIFY(!opens || deviceIs9600_8N1(ownCar ? car.slavePath() : fx.car1.slavePath()));
 
-void TestConnection::missingDeviceReportsAndStaysClosed()
-{
-    ConsoleFixture fx;
-    fx.pick(4); // COM5, mapped to a device that does not exist
-    QVERIFY(!fx.open(4));
-    QCOMPARE(fx.boxes.texts(), QStringList{kOpenError});
-    QCOMPARE(fx.boxes.messages().first().title, QStringLiteral("系统信息"));
-    QVERIFY(fx.button("cmdOpenCOM")->isEnabled());
-    QVERIFY(!fx.button("cmdStart")->isEnabled());
-    QCOMPARE(fx.status(), kStopped);
-    QCOMPARE(fx.get<CommPort>("MSComm1")->commPort(), 5);
-
-    // The service holds 5 now, so picking COM5 again is the same port: nothing happens.
-    fx.get<QLabel>("panel_status")->setText(QStringLiteral("marker"));
-    fx.pick(4);
-    QCOMPARE(fx.status(), QStringLiteral("marker"));
-}
-
-void TestConnection::changeStepWaitsThenCloses()
-{
-    ConsoleFixture fx;
-    QVERIFY(fx.open(0));
+    // Initialising rebuilds the list on the first entry, which changes the port only if the
+    // port holds another number than 1; the start button goes off either way.
     auto* timer = fx.get<QTimer>("Timer1");
-    timer->start();
-    const QString caption = fx.button("cmdStart")->text();
+    if (opens)
+        timer->start();
+    fx.action("Int")->trigger();
+    const bool kept = opens && number == 1;
+    QCOMPARE(fx.ports()->count(), 20);
+    QCOMPARE(fx.ports()->currentIndex(), 0);
+    QCOMPARE(fx.portOpen(), kept);
+    QCOMPARE(timer->isActive(), kept);
+    QCOMPARE(fx.status(), kept ? kOpened : kStopped);
+    QCOMPARE(fx.button("cmdOpenCOM")->isEnabled(), !kept);
+    QVERIFY(!fx.button("cmdStart")->isEnabled());
+}
 
+void TestConnection::changeStepStopsWaitsThenCloses_data()
+{
+    QTest::addColumn<bool>("wasOpen");
+    QTest::newRow("whilePolling") << true;
+    QTest::newRow("beforeAnyOpen") << false;
+}
+
+void TestConnection::changeStepStopsWaitsThenCloses()
+{
+    QFETCH(bool, wasOpen);
+    ConsoleFixture fx;
+    auto* timer = fx.get<QTimer>("Timer1");
+    if (wasOpen) {
+        QVERIFY(fx.open(0));
+        timer->start();
+    }
     bool timerOffDuringWait = false;
     bool openDuringWait = false;
     later(30, [&] {
@@ -139,115 +147,48 @@ void TestConnection::changeStepWaitsThenCloses()
     });
     QElapsedTimer clock;
     clock.start();
-    fx.pick(1);
+    fx.pick(3);
     QVERIFY(clock.elapsed() >= 100);
     QVERIFY(timerOffDuringWait);
-    QVERIFY(openDuringWait); // closed only after the wait
+    QCOMPARE(openDuringWait, wasOpen); // closed only after the wait
     QVERIFY(!fx.portOpen());
-    QVERIFY(!timer->isActive());
     QCOMPARE(fx.status(), kStopped);
     QVERIFY(fx.button("cmdOpenCOM")->isEnabled());
-    QVERIFY(fx.button("cmdStart")->isEnabled());
-    QCOMPARE(fx.button("cmdStart")->text(), caption);
-    QCOMPARE(fx.get<CommPort>("MSComm1")->commPort(), 1); // only the open step sets it
+    QCOMPARE(fx.button("cmdStart")->isEnabled(), wasOpen);
 
-    // The line can be opened again on the new entry.
-    QVERIFY(fx.open(1));
-    QCOMPARE(fx.get<CommPort>("MSComm1")->commPort(), 2);
+    // Only opening sets the port number, so COM1 is still the same port: nothing happens.
+    QCOMPARE(portNumber(fx), 1);
+    fx.get<QLabel>("panel_status")->setText(kMarker);
+    fx.pick(0);
+    QCOMPARE(fx.status(), kMarker);
     QVERIFY(fx.boxes.messages().isEmpty());
 }
 
-void TestConnection::changeBeforeAnyOpenOnlySetsText()
+void TestConnection::endingInsideTheChangeWait_data()
 {
-    ConsoleFixture fx;
-    fx.pick(0); // the entry of the current port number: nothing at all
-    QCOMPARE(fx.status(), QStringLiteral("系统消息"));
-
-    QElapsedTimer clock;
-    clock.start();
-    fx.pick(3);
-    QVERIFY(clock.elapsed() >= 100);
-    QCOMPARE(fx.status(), kStopped);
-    QVERIFY(!fx.button("cmdStart")->isEnabled());
-
-    // The port number is still 1, so COM1 is the same port again.
-    fx.get<QLabel>("panel_status")->setText(QStringLiteral("marker"));
-    fx.pick(0);
-    QCOMPARE(fx.status(), QStringLiteral("marker"));
+    QTest::addColumn<bool>("byExit"); // otherwise by the end button
+    QTest::newRow("endButton") << false;
+    QTest::newRow("exitMenu") << true;
 }
 
-void TestConnection::initialiseWhileOpenKeepsThePort()
+void TestConnection::endingInsideTheChangeWait()
 {
+    QFETCH(bool, byExit);
     ConsoleFixture fx;
     QVERIFY(fx.open(0));
-    auto* timer = fx.get<QTimer>("Timer1");
-    timer->start();
-    fx.action("Int")->trigger();
-    QCOMPARE(fx.ports()->count(), 20);
-    QCOMPARE(fx.ports()->currentIndex(), 0);
-    QVERIFY(fx.portOpen());
-    QVERIFY(timer->isActive());
-    QVERIFY(!fx.button("cmdStart")->isEnabled());
-    QVERIFY(!fx.button("cmdOpenCOM")->isEnabled());
-    QCOMPARE(fx.status(), kOpened);
-}
-
-void TestConnection::initialiseAfterAnotherPortCloses()
-{
-    ConsoleFixture fx;
-    QVERIFY(fx.open(1));
-    fx.action("Int")->trigger();
-    QVERIFY(!fx.portOpen());
-    QCOMPARE(fx.status(), kStopped);
-    QVERIFY(fx.button("cmdOpenCOM")->isEnabled());
-    QVERIFY(!fx.button("cmdStart")->isEnabled());
-    QCOMPARE(fx.ports()->currentIndex(), 0);
-}
-
-void TestConnection::typingSelectsNothing()
-{
-    ConsoleFixture fx;
-    QLineEdit* edit = fx.ports()->lineEdit();
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, QStringLiteral("COM2"));
-    QTest::keyClick(edit, Qt::Key_Return);
-    fx.button("Stop")->setFocus(); // focus leaving ends the editing too
-    QCOMPARE(fx.ports()->currentText(), QStringLiteral("COM2"));
-    QCOMPARE(fx.ports()->currentIndex(), -1);
-    QCOMPARE(fx.ports()->count(), 20); // nothing inserted
-    QCOMPARE(fx.status(), QStringLiteral("系统消息")); // no change step ran
-
-    fx.click("cmdOpenCOM");
-    QCOMPARE(fx.boxes.texts(), QStringList{kChoiceError});
-    QVERIFY(!fx.portOpen());
-}
-
-void TestConnection::endInsideAWaitEndsEverything()
-{
-    ConsoleFixture fx;
-    QVERIFY(fx.open(0));
-    int code = -1;
     QTimer::singleShot(0, [&] {
-        later(30, [&] { fx.click("cmdEnd"); });
-        fx.pick(1); // waits 100 ms; the end button is pressed inside the wait
+        later(30, [&] { byExit ? fx.action("Exit")->trigger() : fx.click("cmdEnd"); });
+        fx.pick(1); // waits 100 ms
     });
-    code = QApplication::exec();
-    QCOMPARE(code, 0);
-    QVERIFY(!fx.portOpen());
+    QCOMPARE(QApplication::exec(), 0);
+    if (byExit) {
+        QTRY_VERIFY(!fx.alive());
+        return;
+    }
     // The change step did not go on after its wait.
+    QVERIFY(!fx.portOpen());
     QCOMPARE(fx.status(), kOpened);
     QVERIFY(!fx.button("cmdOpenCOM")->isEnabled());
-    QVERIFY(!fx.form()->isVisible());
-}
-
-void TestConnection::exitInsideAWaitReleasesTheWindow()
-{
-    ConsoleFixture fx;
-    QVERIFY(fx.open(0));
-    later(30, [&] { fx.action("Exit")->trigger(); });
-    fx.pick(1);
-    QTRY_VERIFY(!fx.alive());
 }
 
 QTEST_MAIN(TestConnection)

@@ -4,18 +4,14 @@
 
 #include <QApplication>
 #include <QGroupBox>
-#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
 
 QList<QWidget*> windowsNamed(const QString& name)
 {
-    QList<QWidget*> found;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == name)
-            found << w;
-    }
+    QList<QWidget*> found = QApplication::topLevelWidgets();
+    found.removeIf([&](const QWidget* w) { return w->objectName() != name; });
     return found;
 }
 
@@ -26,53 +22,49 @@ QWidget* theWindow(const QString& name)
     return found.size() == 1 ? found.first() : nullptr;
 }
 
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-// What the operator can see of a window, control by control.
+// The window's caption and every label's text, which is what the operator reads in it.
 QStringList snapshot(const QWidget* window)
 {
-    QStringList out{window->windowTitle(),
-                    QStringLiteral("%1x%2").arg(window->width()).arg(window->height())};
-    for (const QWidget* c : window->findChildren<QWidget*>()) {
-        QString text;
-        if (auto* l = qobject_cast<const QLabel*>(c))
-            text = l->text() + (l->wordWrap() ? QStringLiteral(" (wraps)") : QString());
-        else if (auto* b = qobject_cast<const QAbstractButton*>(c))
-            text = b->text();
-        else if (auto* g = qobject_cast<const QGroupBox*>(c))
-            text = g->title();
-        const QRect r = c->geometry();
-        out << QString::asprintf("%s %s/%s %d,%d %dx%d %s: ", c->metaObject()->className(),
-                                 qPrintable(c->parentWidget()->objectName()),
-                                 qPrintable(c->objectName()), r.x(), r.y(), r.width(), r.height(),
-                                 c->isVisible() ? "shown" : "hidden")
-                + text;
-    }
+    QStringList out{window->windowTitle()};
+    for (const QLabel* l : window->findChildren<QLabel*>())
+        out << l->objectName() + QLatin1Char(' ') + l->text();
     return out;
+}
+
+// The first control whose text does not fit its place, or empty when all fit.
+QString misfit(const QWidget* window)
+{
+    for (const QWidget* c : window->findChildren<QWidget*>()) {
+        auto* l = qobject_cast<const QLabel*>(c);
+        auto* b = qobject_cast<const QPushButton*>(c);
+        if (!c->parentWidget()->rect().contains(c->geometry())
+            || (l && (!l->wordWrap() || l->heightForWidth(l->width()) > l->height()))
+            || (b && b->fontMetrics().horizontalAdvance(b->text()) >= b->width()))
+            return c->objectName();
+        // Labels side by side never cover each other, however far they grew.
+        const auto siblings = c->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+        for (const QLabel* other : siblings) {
+            if (l && other != l && l->geometry().intersects(other->geometry()))
+                return c->objectName() + QLatin1Char('/') + other->objectName();
+        }
+    }
+    return {};
 }
 
 enum class Way { Button, CloseBox };
 
 void closeWindow(QWidget* window, Way way)
 {
-    if (way == Way::Button) {
-        auto* button = window->findChild<QPushButton*>(QStringLiteral("Command1"));
-        QVERIFY(button);
+    if (way == Way::CloseBox)
+        window->close();
+    else if (auto* button = window->findChild<QPushButton*>(QStringLiteral("Command1")))
         button->click();
-    } else {
-        QVERIFY(window->close());
-    }
 }
 
-struct Reference
-{
-    const char* action;
-    const char* window;
-};
-const Reference kAll[] = {{"user", "Form2"}, {"tech", "Form3"}, {"commlist", "Form4"}};
+const char* const kActions[] = {"user", "tech", "commlist"};
+const char* const kWindows[] = {"Form2", "Form3", "Form4"};
 
 } // namespace
 
@@ -83,237 +75,151 @@ class TestReference : public QObject
     Q_OBJECT
 private slots:
     void cleanup();
-
-    void oneWindowPerChoice_data();
-    void oneWindowPerChoice();
-    void allOpenEachClosesAlone_data();
-    void allOpenEachClosesAlone();
-    void reopenShowsTheSameContent_data();
-    void reopenShowsTheSameContent();
-    void byteTableEntries();
-    void exitLeavesTheWindowRunning_data();
-    void exitLeavesTheWindowRunning();
-    void endButtonEndsWithWindowsOpen();
-
-private:
-    static void addWindowRows();
+    void oneWindowEachCreatedAfresh_data();
+    void oneWindowEachCreatedAfresh();
+    void byteTableShowsEachCharactersByte();
+    void programEndsWithTheLastWindow_data();
+    void programEndsWithTheLastWindow();
 };
 
 void TestReference::cleanup()
 {
-    for (const Reference& r : kAll)
-        qDeleteAll(windowsNamed(QString::fromLatin1(r.window)));
+    for (const char* name : kWindows)
+        qDeleteAll(windowsNamed(QLatin1String(name)));
     flushDeletes();
 }
 
-void TestReference::addWindowRows()
+void TestReference::oneWindowEachCreatedAfresh_data()
 {
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("usageNotes") << "user" << "Form2" << QStringLiteral("Form2");
-    QTest::newRow("techSupport") << "tech" << "Form3" << QStringLiteral("技术支持");
-    QTest::newRow("byteTable") << "commlist" << "Form4" << QStringLiteral("串口数据对照表");
-}
-
-void TestReference::oneWindowPerChoice_data()
-{
-    addWindowRows();
-}
-
-void TestReference::oneWindowPerChoice()
-{
-    QFETCH(QString, action);
-    QFETCH(QString, window);
-    QFETCH(QString, caption);
-    ConsoleFixture fx;
-    QVERIFY(windowsNamed(window).isEmpty()); // nothing opens at start-up
-
-    fx.action(action.toLatin1())->trigger();
-    QPointer<QWidget> first = theWindow(window);
-    QVERIFY(first);
-    QVERIFY(first->isVisible());
-    QCOMPARE(first->windowTitle(), caption);
-    QVERIFY(!first->parentWidget()); // no owner: it must outlive the main window
-    QVERIFY(!QApplication::activeModalWidget());
-    // No text is cut off: every label is tall enough for its wrapped lines.
-    for (const QLabel* l : first->findChildren<QLabel*>())
-        QVERIFY2(l->wordWrap() && l->heightForWidth(l->width()) <= l->height(),
-                 qPrintable(l->objectName()));
-
-    // Chosen again while other windows lie over it: the same window comes to the front.
-    for (const Reference& r : kAll) {
-        if (action != QLatin1String(r.action))
-            fx.action(r.action)->trigger();
-    }
-    QVERIFY(QApplication::activeWindow() != first);
-    fx.action(action.toLatin1())->trigger();
-    flushDeletes();
-    QCOMPARE(windowsNamed(window).size(), 1);
-    QCOMPARE(theWindow(window), first.data());
-    QTRY_COMPARE(QApplication::activeWindow(), first.data());
-    QVERIFY(fx.form()->isVisible());
-    QVERIFY(fx.boxes.messages().isEmpty());
-}
-
-void TestReference::allOpenEachClosesAlone_data()
-{
-    QTest::addColumn<int>("closing");
+    QTest::addColumn<int>("which");
     QTest::addColumn<Way>("way");
     QTest::newRow("usageNotesByButton") << 0 << Way::Button;
+    QTest::newRow("usageNotesByCloseBox") << 0 << Way::CloseBox;
+    QTest::newRow("techSupportByButton") << 1 << Way::Button;
     QTest::newRow("techSupportByCloseBox") << 1 << Way::CloseBox;
     QTest::newRow("byteTableByCloseBox") << 2 << Way::CloseBox;
 }
 
-void TestReference::allOpenEachClosesAlone()
+void TestReference::oneWindowEachCreatedAfresh()
 {
-    QFETCH(int, closing);
+    QFETCH(int, which);
     QFETCH(Way, way);
+    const char* chosen = kActions[which];
+    const QString window = QLatin1String(kWindows[which]);
     ConsoleFixture fx;
-    QList<QPointer<QWidget>> windows;
-    for (const Reference& r : kAll) {
-        fx.action(r.action)->trigger();
-        windows << theWindow(QString::fromLatin1(r.window));
-    }
-    for (const QPointer<QWidget>& w : windows) {
-        QVERIFY(w);
-        QVERIFY(w->isVisible());
-    }
-
-    closeWindow(windows[closing], way);
-    flushDeletes();
-    QVERIFY(!windows[closing]); // released, not merely hidden
-    for (int i = 0; i < windows.size(); ++i) {
-        if (i == closing)
-            continue;
-        QVERIFY(windows[i]);
-        QVERIFY(windows[i]->isVisible());
-    }
-    QVERIFY(fx.alive());
-    QVERIFY(fx.form()->isVisible());
-}
-
-void TestReference::reopenShowsTheSameContent_data()
-{
-    addWindowRows();
-}
-
-void TestReference::reopenShowsTheSameContent()
-{
-    QFETCH(QString, action);
-    QFETCH(QString, window);
-    ConsoleFixture fx;
-    fx.action(action.toLatin1())->trigger();
+    QVERIFY(windowsNamed(window).isEmpty()); // nothing opens at start-up
+    fx.action(chosen)->trigger();
     QPointer<QWidget> first = theWindow(window);
-    QVERIFY(first);
-    const QStringList before = snapshot(first);
+    QVERIFY(first && first->isVisible());
+    QVERIFY(!first->parentWidget()); // no owner: it must outlive the main window
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(misfit(first), QString());
+    const QStringList shown = snapshot(first);
 
-    // Whatever happened to the old window must not carry over to the new one.
+    // Chosen again while the others lie over it: the same window comes to the front.
     for (QLabel* l : first->findChildren<QLabel*>())
         l->setText(QStringLiteral("changed"));
-    first->move(first->pos() + QPoint(40, 40));
-    first->close();
+    QList<QPointer<QWidget>> others;
+    for (int i = 0; i < 3; ++i) {
+        if (i != which) {
+            fx.action(kActions[i])->trigger();
+            others << theWindow(QLatin1String(kWindows[i]));
+        }
+    }
+    QVERIFY(QApplication::activeWindow() != first);
+    fx.action(chosen)->trigger();
+    flushDeletes();
+    QCOMPARE(theWindow(window), first.data());
+    QTRY_COMPARE(QApplication::activeWindow(), first.data());
+
+    // Closed, it is released, not merely hidden; the other windows stay.
+    closeWindow(first, way);
     flushDeletes();
     QVERIFY(!first);
-    fx.action(action.toLatin1())->trigger();
-    QPointer<QWidget> second = theWindow(window);
-    QVERIFY(second);
-    QCOMPARE(snapshot(second), before);
+    for (const QPointer<QWidget>& w : others)
+        QVERIFY(w && w->isVisible());
+    QVERIFY(fx.alive() && fx.form()->isVisible());
 
-    // Closed and chosen again in one pass of the event loop, as when both queued up behind a
-    // blocking turn: the old window is about to be deleted, the new one must stay.
-    second->close();
-    fx.action(action.toLatin1())->trigger();
-    flushDeletes();
-    QWidget* third = theWindow(window);
-    QVERIFY(third);
-    QVERIFY(third->isVisible());
-    QCOMPARE(snapshot(third), before);
+    // Chosen again, it is built anew with nothing of the old one carried over; the second
+    // time it was closed and chosen in one pass of the event loop (both queued behind a
+    // blocking turn), so the old one still waits to be deleted.
+    for (int pass = 0; pass < 2; ++pass) {
+        fx.action(chosen)->trigger();
+        flushDeletes();
+        QPointer<QWidget> again = theWindow(window);
+        QVERIFY(again && again->isVisible());
+        QCOMPARE(snapshot(again), shown);
+        again->close();
+    }
+    QVERIFY(fx.boxes.messages().isEmpty());
 }
 
-void TestReference::byteTableEntries()
+void TestReference::byteTableShowsEachCharactersByte()
 {
     ConsoleFixture fx;
     fx.action("commlist")->trigger();
     QWidget* table = theWindow(QStringLiteral("Form4"));
     QVERIFY(table);
-    QVERIFY(table->findChildren<QPushButton*>().isEmpty()); // closed by its close box only
     QCOMPARE(table->findChildren<QLabel*>(QRegularExpression(QStringLiteral("^char"))).size(), 14);
-
-    // The value the operator reads off must be the byte the car receives for the character,
-    // on the same line, in the right area.
-    for (char c : QByteArrayLiteral("0123456789AZaz")) {
-        const QString code = QString::number(int(c));
+    for (QChar c : QStringLiteral("0123456789AZaz")) {
+        // On the character's line, right of it, the byte the car receives for it.
+        const QString code = QString::number(c.unicode());
         auto* label = table->findChild<QLabel*>(QLatin1String("char") + code);
         auto* value = table->findChild<QLabel*>(QLatin1String("byte") + code);
-        QVERIFY2(label && value, qPrintable(code));
-        QCOMPARE(label->text(), QString(QLatin1Char(c)));
-        QCOMPARE(value->text(), code);
+        QVERIFY(label && value);
+        QCOMPARE(label->text() + u' ' + value->text(), QString(c) + u' ' + code);
         auto* frame = qobject_cast<QGroupBox*>(label->parentWidget());
         QVERIFY(frame && value->parentWidget() == frame);
-        QCOMPARE(frame->title(), c >= '0' && c <= '9' ? QStringLiteral("数字区") : QStringLiteral("字母区"));
-        QCOMPARE(value->y(), label->y());
-        QVERIFY(value->x() > label->geometry().right());
+        QCOMPARE(frame->title(), c.isDigit() ? QStringLiteral("数字区") : QStringLiteral("字母区"));
+        QVERIFY(value->y() == label->y() && value->x() > label->geometry().right());
     }
 }
 
-void TestReference::exitLeavesTheWindowRunning_data()
+void TestReference::programEndsWithTheLastWindow_data()
 {
-    QTest::addColumn<int>("which");
-    QTest::addColumn<Way>("way");
-    QTest::newRow("usageNotesByButton") << 0 << Way::Button;
-    QTest::newRow("byteTableByCloseBox") << 2 << Way::CloseBox;
+    QTest::addColumn<int>("which"); // -1: all three open when the end button is pressed
+    QTest::newRow("usageNotesOutlivesExit") << 0;
+    QTest::newRow("techSupportOutlivesExit") << 1;
+    QTest::newRow("byteTableOutlivesExit") << 2;
+    QTest::newRow("endButtonEndsWithAllOpen") << -1;
 }
 
-void TestReference::exitLeavesTheWindowRunning()
+void TestReference::programEndsWithTheLastWindow()
 {
     QFETCH(int, which);
-    QFETCH(Way, way);
     ConsoleFixture fx;
     QObject scope; // takes pending steps with it should exec return before they ran
-    QPointer<QWidget> reference;
+    QList<QPointer<QWidget>> windows;
     bool runningAfterExit = false;
-    bool closedLast = false;
-
     QTimer::singleShot(0, [&] {
-        fx.action(kAll[which].action)->trigger();
-        reference = theWindow(QString::fromLatin1(kAll[which].window));
+        for (int i = 0; i < 3; ++i) {
+            if (which < 0 || i == which) {
+                fx.action(kActions[i])->trigger();
+                windows << theWindow(QLatin1String(kWindows[i]));
+            }
+        }
+        if (which < 0)
+            return fx.click("cmdEnd");
         fx.action("Exit")->trigger();
         // By now the main window's deferred deletion has run.
         QTimer::singleShot(50, &scope, [&] {
-            runningAfterExit = !fx.alive() && reference && reference->isVisible();
-            closedLast = true;
-            if (reference)
-                closeWindow(reference, way);
+            runningAfterExit = !fx.alive() && windows[0] && windows[0]->isVisible();
+            if (windows[0])
+                windows[0]->close();
         });
     });
     // Returns once no window is left: it would hang here if closing the last window did not
     // end the program, and return before the close step if Exit had ended it.
-    const int code = QApplication::exec();
-    QCOMPARE(code, 0);
-    QVERIFY(closedLast);
+    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(windows.size(), which < 0 ? 3 : 1);
+    if (which < 0) {
+        for (const QPointer<QWidget>& w : windows)
+            QVERIFY(w && !w->isVisible());
+        return;
+    }
     QVERIFY(runningAfterExit);
     flushDeletes();
-    QVERIFY(!reference);
-}
-
-void TestReference::endButtonEndsWithWindowsOpen()
-{
-    ConsoleFixture fx;
-    QList<QPointer<QWidget>> windows;
-    QTimer::singleShot(0, [&] {
-        for (const Reference& r : kAll) {
-            fx.action(r.action)->trigger();
-            windows << theWindow(QString::fromLatin1(r.window));
-        }
-        fx.click("cmdEnd");
-    });
-    QCOMPARE(QApplication::exec(), 0);
-    QCOMPARE(windows.size(), 3);
-    for (const QPointer<QWidget>& w : windows) {
-        QVERIFY(w);
-        QVERIFY(!w->isVisible());
-    }
+    QVERIFY(!windows[0]);
 }
 
 QTEST_MAIN(TestReference)
