@@ -1,36 +1,40 @@
 #include "framedecoder.h"
 
+#include "car/frames.h"
+
 namespace smartcar::sim {
 
 namespace {
 
+
 bool carriesSpeed(quint8 byte)
 {
-    return byte == code::kAdvance || byte == code::kRetreat || byte == code::kHotStart;
+    const auto code = CarCode(byte);
+    return code == CarCode::Advance || code == CarCode::Retreat || code == CarCode::HotStart;
 }
 
 Frame::Kind kindOf(quint8 byte)
 {
-    switch (byte) {
-    case code::kLeft:
+    switch (CarCode(byte)) {
+    case CarCode::TurnLeft:
         return Frame::Kind::Left;
-    case code::kRight:
+    case CarCode::TurnRight:
         return Frame::Kind::Right;
-    case code::kCentreAfterLeft:
+    case CarCode::CentreAfterLeft:
         return Frame::Kind::CentreAfterLeft;
-    case code::kCentreAfterRight:
+    case CarCode::CentreAfterRight:
         return Frame::Kind::CentreAfterRight;
-    case code::kAdvance:
+    case CarCode::Advance:
         return Frame::Kind::Advance;
-    case code::kRetreat:
+    case CarCode::Retreat:
         return Frame::Kind::Retreat;
-    case code::kColdBrake:
+    case CarCode::ColdBrake:
         return Frame::Kind::ColdBrake;
-    case code::kRangingOn:
+    case CarCode::RangingOn:
         return Frame::Kind::RangingOn;
-    case code::kRangingOff:
+    case CarCode::RangingOff:
         return Frame::Kind::RangingOff;
-    case code::kHotStart:
+    case CarCode::HotStart:
         return Frame::Kind::HotStart;
     default:
         return Frame::Kind::Raw;
@@ -76,7 +80,7 @@ int speedFromByte(quint8 byte)
 
 bool isCommandCode(quint8 byte)
 {
-    return byte >= code::kLeft && byte <= code::kHotStart;
+    return byte >= quint8(CarCode::TurnLeft) && byte <= quint8(CarCode::HotStart);
 }
 
 QList<Frame> FrameDecoder::feed(const QByteArray& bytes)

@@ -6,20 +6,6 @@
 
 namespace smartcar::sim {
 
-// The command codes as the car's controller knows them.
-namespace code {
-constexpr quint8 kLeft = 0x81;
-constexpr quint8 kRight = 0x82;
-constexpr quint8 kCentreAfterLeft = 0x83;
-constexpr quint8 kCentreAfterRight = 0x84;
-constexpr quint8 kAdvance = 0x85;
-constexpr quint8 kRetreat = 0x86;
-constexpr quint8 kColdBrake = 0x87;
-constexpr quint8 kRangingOn = 0x88;
-constexpr quint8 kRangingOff = 0x89;
-constexpr quint8 kHotStart = 0x8A;
-} // namespace code
-
 // One frame as the car understood it.
 struct Frame
 {
