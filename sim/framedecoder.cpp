@@ -6,7 +6,6 @@ namespace smartcar::sim {
 
 namespace {
 
-
 bool carriesSpeed(quint8 byte)
 {
     const auto code = CarCode(byte);

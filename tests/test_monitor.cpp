@@ -5,7 +5,6 @@
 #include "support/bytes.h"
 #include "support/consolefixture.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -104,7 +103,6 @@ private slots:
     void tickIsNotEnteredAgainDuringItsWait();
     void tickSurvivesWhatHappensInItsWait_data();
     void tickSurvivesWhatHappensInItsWait();
-    void endInsideTheWaitTouchesNothing();
 };
 
 void TestMonitor::startAndStopSwitchTheTimer()
@@ -318,19 +316,6 @@ void TestMonitor::tickSurvivesWhatHappensInItsWait()
     QCOMPARE(rig.fx.portOpen(), control != "cmbCOM");
     QVERIFY(!rig.fx.status().startsWith(QStringLiteral("接收失败")));
     QVERIFY(rig.fx.boxes.messages().isEmpty());
-}
-
-void TestMonitor::endInsideTheWaitTouchesNothing()
-{
-    Rig rig;
-    rig.set("delaytime", QStringLiteral("300"));
-    QVERIFY(rig.preload(bytes({ 0xFF })));
-    rig.atFirstTick = [&] { later(50, [&] { rig.fx.click("cmdEnd"); }); };
-    QTimer::singleShot(0, [&] { rig.startMonitoring(); });
-    QCOMPARE(QApplication::exec(), 0);
-    QCOMPARE(rig.value->text(), QString());
-    QCOMPARE(rig.lamp(), kGrey);
-    QVERIFY(!rig.fx.portOpen());
 }
 
 QTEST_MAIN(TestMonitor)
