@@ -1,12 +1,14 @@
 // The serial port service against a pseudo-terminal standing in for the car.
 #include "common/failure.h"
 #include "serial/commport.h"
+#include "support/bytes.h"
 #include "support/ptypair.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace smartcar;
+using namespace std::chrono_literals;
 
 namespace {
 Failure::Kind failureOf(const std::function<void()>& step)
@@ -26,6 +28,9 @@ class TestSerial : public QObject
 private slots:
     void outputReachesTheDeviceBeforeReturning();
     void inputIsOldestFirstAndCapped();
+    void busyLineFailsOneSendAndKeepsThePort_data();
+    void busyLineFailsOneSendAndKeepsThePort();
+    void vanishedDeviceClosesOnce_data();
     void vanishedDeviceClosesOnce();
 };
 
@@ -63,13 +68,69 @@ void TestSerial::inputIsOldestFirstAndCapped()
     QCOMPARE(port.input(), sent.left(CommPort::kReceiveBufferBytes));
 }
 
-void TestSerial::vanishedDeviceClosesOnce()
+void TestSerial::busyLineFailsOneSendAndKeepsThePort_data()
 {
+    QTest::addColumn<int>("stall"); // 0 flow control, 1 backed up, 2 backed up to the last byte
+    QTest::newRow("heldByFlowControl") << 0;
+    // The line still takes a few bytes here: a frame written now would sit behind 20 kB and
+    // reach the car long after it was needed, or only its first byte would.
+    QTest::newRow("backedUpUntilItReportsNoRoom") << 1;
+    QTest::newRow("backedUpToTheLastByte") << 2;
+}
+
+void TestSerial::busyLineFailsOneSendAndKeepsThePort()
+{
+    QFETCH(int, stall);
     PtyPair car;
     qputenv("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
     CommPort port;
     QSignalSpy gone(&port, &CommPort::disconnected);
     port.setPortOpen(true);
+    const char filler = 'A';
+    qsizetype backlog = 0;
+    if (stall == 0)
+        car.holdConsoleOutput(true);
+    else
+        backlog = car.backUpConsoleOutput(stall == 2, filler);
+
+    QString report;
+    try {
+        port.output(bytes({0x85, 0x60}));
+    } catch (const Failure& f) {
+        report = f.describe();
+    }
+    QVERIFY2(report.contains(QStringLiteral("发送超时")), qPrintable(report));
+    QTest::qWait(400); // the device watch has looked at least once
+    QVERIFY(port.portOpen());
+    QCOMPARE(gone.count(), 0);
+
+    // The line moves again: not one byte of the failed frame follows, and the next is whole.
+    car.holdConsoleOutput(false);
+    QCOMPARE(car.read(int(backlog) + 1, 500ms), QByteArray(backlog, filler));
+    port.output(bytes({0x87}));
+    QCOMPARE(car.read(1), bytes({0x87}));
+}
+
+void TestSerial::vanishedDeviceClosesOnce_data()
+{
+    QTest::addColumn<bool>("fullReceiveBuffer");
+    QTest::newRow("closedFarEnd") << false;
+    // Qt stops reading once its buffer is full, so it never reads the hang-up itself.
+    QTest::newRow("closedFarEndWithFullReceiveBuffer") << true;
+}
+
+void TestSerial::vanishedDeviceClosesOnce()
+{
+    QFETCH(bool, fullReceiveBuffer);
+    PtyPair car;
+    qputenv("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
+    CommPort port;
+    QSignalSpy gone(&port, &CommPort::disconnected);
+    port.setPortOpen(true);
+    if (fullReceiveBuffer) {
+        car.write(QByteArray(2000, '\x3C'));
+        QTRY_COMPARE(port.inBufferCount(), int(CommPort::kReceiveBufferBytes));
+    }
     car.vanish();
     QTRY_COMPARE(gone.count(), 1);
     QVERIFY(!port.portOpen());

@@ -5,12 +5,29 @@
 
 #include <chrono>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <unistd.h>
+#endif
+
 namespace smartcar {
 
 namespace {
+#ifndef Q_OS_UNIX
 // How long output may take to drain Qt's buffer into the device before it counts as failed.
-// A frame is one or two bytes; the device's own buffer takes them at once unless it is stuck.
 constexpr std::chrono::milliseconds kOutputTimeout{1000};
+#endif
+// How often an open port looks whether its device is still there. Qt learns of a hang-up only
+// by reading, and it stops reading once its receive buffer is full: with 1024 unread bytes a
+// pulled adapter would go unnoticed until the next send.
+constexpr std::chrono::milliseconds kWatchInterval{300};
+
+QString busyLine()
+{
+    return QStringLiteral("发送超时：线路忙，此帧未发送");
+}
 } // namespace
 
 CommPort::CommPort(QObject* parent)
@@ -18,6 +35,8 @@ CommPort::CommPort(QObject* parent)
 {
     m_port.setReadBufferSize(kReceiveBufferBytes);
     connect(&m_port, &QSerialPort::errorOccurred, this, &CommPort::onError);
+    m_watch.setInterval(kWatchInterval);
+    connect(&m_watch, &QTimer::timeout, this, &CommPort::watchDevice);
 }
 
 CommPort::~CommPort()
@@ -52,6 +71,7 @@ bool CommPort::portOpen() const
 void CommPort::setPortOpen(bool open)
 {
     if (!open) {
+        m_watch.stop();
         if (m_port.isOpen())
             m_port.close();
         m_port.clearError();
@@ -73,6 +93,7 @@ void CommPort::setPortOpen(bool open)
     }
     // Bytes that arrived before the port was ours are not the car's answer to anything.
     m_port.clear(QSerialPort::Input);
+    m_watch.start();
 }
 
 void CommPort::setInputMode(int mode)
@@ -99,14 +120,54 @@ void CommPort::output(const QByteArray& bytes)
     requireOpen();
     if (bytes.isEmpty())
         return;
-    if (m_port.write(bytes) != bytes.size())
-        throw Failure::portFailure(QStringLiteral("发送失败：%1").arg(m_port.errorString()));
+#ifdef Q_OS_UNIX
+    const int fd = int(m_port.handle());
+    // A frame is started only when the line can take it now. A stopped or backed-up line
+    // reports no room long before its last byte is taken, so a one- or two-byte frame that
+    // finds room goes out whole.
+    pollfd room{fd, POLLOUT, 0};
+    if (::poll(&room, 1, 0) < 0)
+        throw Failure::portFailure(QStringLiteral("发送失败：%1")
+                                       .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (room.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        closeVanished(QStringLiteral("设备已断开"));
+        throw Failure::portFailure(QStringLiteral("发送失败：通信端口已断开，此帧未发送"));
+    }
+    if (!(room.revents & POLLOUT))
+        throw Failure::portFailure(busyLine());
+
+    // Straight to the descriptor, not through Qt's write buffer: Qt keeps what the device did
+    // not take and writes it by itself once the line moves, so a frame reported as failed
+    // would reach the car later, or its tail would join the next frame.
+    ssize_t written;
+    do {
+        written = ::write(fd, bytes.constData(), size_t(bytes.size()));
+    } while (written < 0 && errno == EINTR);
+    if (written == bytes.size())
+        return;
+    const int err = written < 0 ? errno : 0;
+    if (err == EIO || err == ENXIO || err == ENODEV || deviceGone()) {
+        closeVanished(QString::fromLocal8Bit(std::strerror(err ? err : EIO)));
+        throw Failure::portFailure(QStringLiteral("发送失败：通信端口已断开，此帧未发送"));
+    }
+    // Part of the frame or none of it was taken. Drop whatever the driver still holds of it
+    // (Qt's buffer and the kernel's output queue), so no piece of it goes out later.
+    m_port.clear(QSerialPort::Output);
+    throw Failure::portFailure(busyLine());
+#else
+    if (m_port.write(bytes) != bytes.size()) {
+        m_port.clear(QSerialPort::Output);
+        throw Failure::portFailure(busyLine());
+    }
     // write() only fills Qt's buffer; without the event loop nothing would reach the device
     // before a blocking wait that follows (a turn's sleep). Push it out now.
     m_port.flush();
-    if (m_port.bytesToWrite() > 0 && !m_port.waitForBytesWritten(int(kOutputTimeout.count())))
-        throw Failure::portFailure(QStringLiteral("发送超时：%1").arg(m_port.errorString()));
+    if (m_port.bytesToWrite() > 0 && !m_port.waitForBytesWritten(int(kOutputTimeout.count()))) {
+        m_port.clear(QSerialPort::Output);
+        throw Failure::portFailure(busyLine());
+    }
     requireOpen(); // the device may have failed, and been closed, while writing
+#endif
 }
 
 QString CommPort::deviceName() const
@@ -125,12 +186,49 @@ void CommPort::onError(QSerialPort::SerialPortError error)
     // Errors of a failed open are reported by setPortOpen itself.
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
         return;
-    if (m_closingOnError)
+    // Only a device that is really gone closes the port. Qt reports a line that is merely
+    // busy (EAGAIN) as a resource error too, so on Unix the descriptor itself decides.
+#ifdef Q_OS_UNIX
+    const bool gone = deviceGone();
+#else
+    const bool gone = error == QSerialPort::ResourceError
+        || error == QSerialPort::DeviceNotFoundError || error == QSerialPort::PermissionError;
+#endif
+    if (!gone) {
+        m_port.clearError();
         return;
-    // A vanished device keeps raising this error in a tight loop while Qt still calls the
-    // port open. Close it here, once, and let the window say so.
+    }
+    closeVanished(m_port.errorString());
+}
+
+bool CommPort::deviceGone() const
+{
+#ifdef Q_OS_UNIX
+    if (!m_port.isOpen())
+        return false;
+    // A hung-up tty (adapter removed, far end of a pseudo-terminal closed) reports POLLHUP
+    // whatever is waiting to be read.
+    pollfd p{int(m_port.handle()), 0, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+#else
+    return false;
+#endif
+}
+
+void CommPort::watchDevice()
+{
+    if (deviceGone())
+        closeVanished(QStringLiteral("设备已断开"));
+}
+
+void CommPort::closeVanished(const QString& reason)
+{
+    // A vanished device keeps raising errors in a tight loop while Qt still calls the port
+    // open. Close it once, and let the window say so.
+    if (m_closingOnError || !m_port.isOpen())
+        return;
     m_closingOnError = true;
-    const QString reason = m_port.errorString();
+    m_watch.stop();
     m_port.close();
     m_port.clearError();
     m_closingOnError = false;

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 
 namespace smartcar {
 
@@ -44,7 +45,9 @@ public:
     int inBufferCount() const;
     // Every waiting byte, oldest first; they leave the buffer. Empty when nothing waits.
     QByteArray input();
-    // Sends every byte in order and returns once they have been handed to the device.
+    // Sends every byte in order and returns once they have been handed to the device. A frame
+    // goes out whole or not at all: a line that cannot take it now (stopped by flow control,
+    // its buffer full) fails the send with nothing written, and the port stays open.
     void output(const QByteArray& bytes);
 
     // The device behind the current port number.
@@ -57,6 +60,11 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    // True when the open device has hung up or gone (adapter pulled, far end of a
+    // pseudo-terminal closed), as opposed to merely failing one operation.
+    bool deviceGone() const;
+    void closeVanished(const QString& reason);
+    void watchDevice();
     void requireOpen() const;
 
     QSerialPort m_port;
@@ -65,6 +73,7 @@ private:
     LineSettings m_settings;
     int m_inputMode = 0;
     bool m_closingOnError = false;
+    QTimer m_watch;
 };
 
 } // namespace smartcar

@@ -91,6 +91,33 @@ int PtyPair::waitingAtConsole() const
     return n;
 }
 
+void PtyPair::holdConsoleOutput(bool held)
+{
+    // Our own slave descriptor is the same terminal the console writes to.
+    if (m_slave >= 0)
+        ::tcflow(m_slave, held ? TCOOFF : TCOON);
+}
+
+qsizetype PtyPair::backUpConsoleOutput(bool toTheLastByte, char filler)
+{
+    if (m_slave < 0)
+        return 0;
+    // Non-blocking on our own open file only; the console's descriptor is unaffected.
+    const int flags = ::fcntl(m_slave, F_GETFL);
+    ::fcntl(m_slave, F_SETFL, flags | O_NONBLOCK);
+    qsizetype pushed = 0;
+    for (;;) {
+        pollfd p{m_slave, POLLOUT, 0};
+        if (!toTheLastByte && (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLOUT)))
+            break;
+        if (::write(m_slave, &filler, 1) != 1)
+            break;
+        ++pushed;
+    }
+    ::fcntl(m_slave, F_SETFL, flags);
+    return pushed;
+}
+
 void PtyPair::vanish()
 {
     if (m_slave >= 0)
