@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -43,6 +44,7 @@ private slots:
     void changeStepStopsWaitsThenCloses();
     void endingInsideTheChangeWait_data();
     void endingInsideTheChangeWait();
+    void wheelNeverChangesThePort();
 };
 
 void TestConnection::startUpAndTyping()
@@ -189,6 +191,33 @@ void TestConnection::endingInsideTheChangeWait()
     QVERIFY(!fx.portOpen());
     QCOMPARE(fx.status(), kOpened);
     QVERIFY(!fx.button("cmdOpenCOM")->isEnabled());
+}
+
+void TestConnection::wheelNeverChangesThePort()
+{
+    ConsoleFixture fx;
+    QVERIFY(fx.open(0));
+    fx.click("cmdStart");
+    QComboBox* box = fx.ports();
+    box->setFocus();
+    // Over the box and over its text, in both directions, as a notch of the wheel arrives.
+    for (QWidget* target : {static_cast<QWidget*>(box), static_cast<QWidget*>(box->lineEdit())}) {
+        for (int notch : {-120, 120}) {
+            const QPointF at = target->rect().center();
+            QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, notch),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target, &wheel);
+        }
+    }
+    QCOMPARE(box->currentIndex(), 0);
+    QVERIFY(fx.portOpen());
+    QVERIFY(fx.get<QTimer>("Timer1")->isActive());
+
+    // The keyboard, with the box in focus, is still a deliberate pick.
+    QTest::keyClick(box, Qt::Key_Down);
+    QCOMPARE(box->currentIndex(), 1);
+    QVERIFY(!fx.portOpen());
+    QCOMPARE(fx.status(), kStopped);
 }
 
 QTEST_MAIN(TestConnection)

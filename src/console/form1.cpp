@@ -138,6 +138,20 @@ QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, int l
     return e;
 }
 
+// Swallows the mouse wheel. A notch over the port box would otherwise pick the next entry,
+// and picking an entry closes the open port while the car keeps driving.
+class WheelStopper : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        return event->type() == QEvent::Wheel || QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 Form1::Form1(QWidget* parent)
@@ -152,6 +166,7 @@ Form1::Form1(QWidget* parent)
     Timer1->setTimerType(Qt::PreciseTimer);
 
     buildControls();
+    keepWheelOffPortBox();
     buildMenu();
     buildStatusBar();
     connectHandlers();
@@ -284,6 +299,13 @@ void Form1::buildControls()
         paint(l, kDarkCyan);
     }
     paint(Label3, kDarkCyan, menuColour());
+}
+
+void Form1::keepWheelOffPortBox()
+{
+    // The box's line edit passes the wheel up to the box, so one filter on the box covers
+    // both. The open list is a separate window and still scrolls.
+    cmbCOM->installEventFilter(new WheelStopper(cmbCOM));
 }
 
 void Form1::buildMenu()

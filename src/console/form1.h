@@ -84,6 +84,7 @@ protected:
 
 private:
     void buildControls();
+    void keepWheelOffPortBox();
     void buildMenu();
     void buildStatusBar();
     void connectHandlers();
