@@ -16,6 +16,7 @@ using namespace std::chrono_literals;
 namespace {
 QString mismatch(const QString& field) { return Failure::typeMismatch(field).describe(); }
 QString overflow(const QString& field) { return Failure::overflow(field).describe(); }
+const QString kTurnTooLong = QStringLiteral("「转向时间」超出范围：0 到 10000 毫秒");
 } // namespace
 
 class TestDrive : public QObject
@@ -24,6 +25,8 @@ class TestDrive : public QObject
 private slots:
     void frameFromText_data();
     void frameFromText();
+    void turnTimeLimit_data();
+    void turnTimeLimit();
     void turnFrameStaysOnTheWireForTheTurnTime();
     void rangingBoxSendsTheStateItShows();
     void noPortSendsNothingAndDoesNotWait();
@@ -79,6 +82,9 @@ void TestDrive::frameFromText_data()
                                             << QByteArray() << overflow(kTurnTimeField);
     QTest::newRow("turn time below int32") << "Right" << "ChangeTime" << "-3e9" << QByteArray()
                                            << overflow(kTurnTimeField);
+    // A digit too many would hold the console still with the wheels turned.
+    QTest::newRow("turn time over ten seconds") << "Left" << "ChangeTime" << "20000"
+                                                << QByteArray() << kTurnTooLong;
 }
 
 void TestDrive::frameFromText()
@@ -100,6 +106,28 @@ void TestDrive::frameFromText()
     // The console carries on: the next frame is whole and carries no stale byte.
     fx.click("Stop");
     QCOMPARE(fx.car1.read(1), bytes({0x87}));
+}
+
+void TestDrive::turnTimeLimit_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("result"); // the turn time, or the failure
+    QTest::newRow("tenSecondsIsTheLongest") << "10000" << "10000";
+    QTest::newRow("halfRoundsDownToTheLimit") << "10000.5" << "10000";
+    QTest::newRow("justOverTheLimit") << "10000.6" << kTurnTooLong;
+    QTest::newRow("weeksAreRefusedNotWaited") << "2147483647" << kTurnTooLong;
+    QTest::newRow("negativeIsNoWaitNotRefused") << "-20000" << "-20000";
+}
+
+void TestDrive::turnTimeLimit()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, result);
+    try {
+        QCOMPARE(QString::number(turnTime(text)), result);
+    } catch (const Failure& f) {
+        QCOMPARE(f.describe(), result);
+    }
 }
 
 void TestDrive::turnFrameStaysOnTheWireForTheTurnTime()
@@ -171,8 +199,8 @@ void TestDrive::rangingBoxSendsTheStateItShows()
 void TestDrive::noPortSendsNothingAndDoesNotWait()
 {
     ConsoleFixture fx;
-    // A turn time of a day: a turn that waited before failing would hang this test.
-    fx.edit("ChangeTime")->setText(QStringLiteral("86400000"));
+    // The longest turn: one that waited before failing would hold this test for 20 s.
+    fx.edit("ChangeTime")->setText(QStringLiteral("10000"));
     const QString notOpen = Failure::portNotOpen().describe();
     for (const char* control : {"Advanced", "Retreat", "Start", "Stop", "Left", "Right", "Send"}) {
         fx.click(control);

@@ -35,7 +35,11 @@ quint8 rawByte(QStringView commandText)
 
 qint32 turnTime(QStringView changeTimeText)
 {
-    return toWholeNumber(changeTimeText, kTurnTimeField);
+    const qint32 ms = toWholeNumber(changeTimeText, kTurnTimeField);
+    if (ms > kMaxTurnTimeMs)
+        throw Failure::outOfRange(kTurnTimeField,
+                                  QStringLiteral("0 到 %1 毫秒").arg(kMaxTurnTimeMs));
+    return ms;
 }
 
 } // namespace smartcar

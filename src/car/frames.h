@@ -40,8 +40,13 @@ quint8 speedByte(QStringView newSpeedText);
 // "", "G1" and "0x10" give 0x00. Throws Failure::overflow for a value above 0xFF.
 quint8 rawByte(QStringView commandText);
 
+// The longest turn the console will hold still for. A turn blocks the whole console, so a
+// few digits too many must not freeze it (and keep the wheels turned) for days.
+inline constexpr qint32 kMaxTurnTimeMs = 10000;
+
 // The turn time in whole milliseconds (half to even). Throws Failure::typeMismatch or
-// Failure::overflow for text that is not a number or does not fit a signed 32-bit integer.
+// Failure::overflow for text that is not a number or does not fit a signed 32-bit integer,
+// and Failure::outOfRange above kMaxTurnTimeMs. A negative time is accepted: no wait.
 qint32 turnTime(QStringView changeTimeText);
 
 // How long a turn keeps its frame on the wire: a negative turn time means no wait at all.

@@ -2,8 +2,18 @@
 
 namespace smartcar {
 
+namespace {
+QString sentence(Failure::Kind kind, const QString& detail)
+{
+    // A refused range already says "超出范围" right after the field; a prefix would say it twice.
+    if (kind == Failure::Kind::OutOfRange)
+        return detail;
+    return Failure::kindName(kind) + QStringLiteral("：") + detail;
+}
+} // namespace
+
 Failure::Failure(Kind kind, QString detail)
-    : std::runtime_error((kindName(kind) + QStringLiteral("：") + detail).toStdString())
+    : std::runtime_error(sentence(kind, detail).toStdString())
     , m_kind(kind)
     , m_detail(std::move(detail))
 {
@@ -16,6 +26,8 @@ QString Failure::kindName(Kind kind)
         return QStringLiteral("类型不匹配");
     case Kind::Overflow:
         return QStringLiteral("溢出");
+    case Kind::OutOfRange:
+        return QStringLiteral("超出范围");
     case Kind::PortNotOpen:
         return QStringLiteral("端口未打开");
     case Kind::PortFailure:
@@ -26,7 +38,7 @@ QString Failure::kindName(Kind kind)
 
 QString Failure::describe() const
 {
-    return kindName(m_kind) + QStringLiteral("：") + m_detail;
+    return sentence(m_kind, m_detail);
 }
 
 Failure Failure::typeMismatch(const QString& field)
@@ -37,6 +49,11 @@ Failure Failure::typeMismatch(const QString& field)
 Failure Failure::overflow(const QString& field)
 {
     return Failure(Kind::Overflow, field + QStringLiteral("超出允许的范围"));
+}
+
+Failure Failure::outOfRange(const QString& field, const QString& range)
+{
+    return Failure(Kind::OutOfRange, field + QStringLiteral("超出范围：") + range);
 }
 
 Failure Failure::portNotOpen()

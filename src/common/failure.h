@@ -15,6 +15,7 @@ public:
     enum class Kind {
         TypeMismatch, // operator text that must be a number is not one
         Overflow,     // a number does not fit where it has to go
+        OutOfRange,   // a number the console refuses to act on, though it fits
         PortNotOpen,  // a read or write while no port is open
         PortFailure,  // the device refused or went away
     };
@@ -31,6 +32,8 @@ public:
 
     static Failure typeMismatch(const QString& field);
     static Failure overflow(const QString& field);
+    // "「转向时间」超出范围：0 到 10000 毫秒": the sentence names the field and the range.
+    static Failure outOfRange(const QString& field, const QString& range);
     static Failure portNotOpen();
     static Failure portFailure(const QString& detail);
 
