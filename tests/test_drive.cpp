@@ -48,38 +48,33 @@ void TestDrive::frameFromText_data()
 
     // The speed byte: the decimal digits of half the speed as two 4-bit digits.
     const struct { const char* text; int byte; } speeds[] = {
-        {"0", 0x00}, {"1", 0x00}, {"2", 0x01}, {"20", 0x10}, {"99", 0x49}, {"121", 0x60},
-        {"120.9", 0x60}, {"198", 0x99}, {"199", 0x99}, {"  120\t", 0x60}, {"1e2", 0x50},
-        {"-20", 0x00}, {"-2e300", 0x00}, {"1e-300", 0x00},
+        {"1", 0x00}, {"2", 0x01}, {"99", 0x49}, {"121", 0x60}, {"120.9", 0x60}, {"199", 0x99},
+        {"  120\t", 0x60}, {"1e2", 0x50}, {"-20", 0x00}, {"-2e300", 0x00}, {"1e-300", 0x00},
     };
     for (const auto& s : speeds)
         QTest::addRow("speed %s", s.text) << "Advanced" << "NewSpeed" << s.text
                                           << bytes({0x85, s.byte}) << "";
     // A half of 100 or more is too fast, also when plain notation cannot show it: "1E+15"
     // must never become 0x1E.
-    for (const char* text : {"200", "255", "600", "1999999999999998", "2e15", "2e300", "1e999"})
+    for (const char* text : {"200", "1999999999999998", "2e15", "2e300"})
         QTest::addRow("speed %s refused", text) << "Advanced" << "NewSpeed" << text << QByteArray()
                                                 << overflow(kSpeedField);
     QTest::newRow("speed hex float") << "Retreat" << "NewSpeed" << "0x1p3" << QByteArray()
                                      << mismatch(kSpeedField);
 
     const struct { const char* text; int byte; } raws[] = {
-        {"ff", 0xFF}, {"FF", 0xFF}, {"0FF", 0xFF}, {"7G", 0x07}, {"G1", 0x00}, {"-5", 0x00},
-        {"0x10", 0x00}, {" 3\t0\n", 0x30},
+        {"ff", 0xFF}, {"0FF", 0xFF}, {"7G", 0x07}, {"-5", 0x00}, {"0x10", 0x00},
+        {" 3\t0\n", 0x30},
     };
     for (const auto& r : raws)
         QTest::addRow("raw %s", r.text) << "Send" << "command" << r.text << bytes({r.byte}) << "";
-    for (const char* text : {"100", "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", "100000010"})
+    for (const char* text : {"100", "100000010"})
         QTest::addRow("raw %s refused, never wrapped", text)
             << "Send" << "command" << text << QByteArray() << overflow(kCommandField);
 
     // A turn that cannot be timed sends not even its turn frame: the wheels would stay turned.
     QTest::newRow("turn time letters") << "Left" << "ChangeTime" << "abc" << QByteArray()
                                        << mismatch(kTurnTimeField);
-    QTest::newRow("turn time empty") << "Right" << "ChangeTime" << "" << QByteArray()
-                                     << mismatch(kTurnTimeField);
-    QTest::newRow("turn time beyond int32") << "Left" << "ChangeTime" << "2147483648"
-                                            << QByteArray() << overflow(kTurnTimeField);
     QTest::newRow("turn time below int32") << "Right" << "ChangeTime" << "-3e9" << QByteArray()
                                            << overflow(kTurnTimeField);
     // A digit too many would hold the console still with the wheels turned.

@@ -98,7 +98,7 @@ void PtyPair::holdConsoleOutput(bool held)
         ::tcflow(m_slave, held ? TCOOFF : TCOON);
 }
 
-qsizetype PtyPair::backUpConsoleOutput(bool toTheLastByte, char filler)
+qsizetype PtyPair::backUpConsoleOutput(char filler)
 {
     if (m_slave < 0)
         return 0;
@@ -108,7 +108,7 @@ qsizetype PtyPair::backUpConsoleOutput(bool toTheLastByte, char filler)
     qsizetype pushed = 0;
     for (;;) {
         pollfd p{m_slave, POLLOUT, 0};
-        if (!toTheLastByte && (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLOUT)))
+        if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLOUT))
             break;
         if (::write(m_slave, &filler, 1) != 1)
             break;

@@ -33,9 +33,9 @@ public:
     // held in the line, and released again by `false`.
     void holdConsoleOutput(bool held);
     // The car stops reading and the line backs up: filler bytes are pushed into the console's
-    // side of the line until it reports no room (`toTheLastByte`: until it takes no byte at
-    // all). Returns how many went in; read() gets them back once the car reads again.
-    qsizetype backUpConsoleOutput(bool toTheLastByte, char filler);
+    // side of the line until it reports no room. Returns how many went in; read() gets them
+    // back once the car reads again.
+    qsizetype backUpConsoleOutput(char filler);
 
     // The car vanishes: the master end goes away (and the fixture's slave with it), so the
     // console's open slave starts failing the way a pulled adapter does.
