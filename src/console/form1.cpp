@@ -328,8 +328,9 @@ void Form1::buildStatusBar()
     using Style = KeyedStatusBar::Style;
     StatusBar1->addPanel(1440, Style::Date);
     StatusBar1->addPanel(1440, Style::Time);
-    StatusBar1->addPanel(8440, Style::Text,
-                         QStringLiteral("smartcar-console 开源项目 · 问题反馈：support@example.org"));
+    StatusBar1->addPanel(
+        8440, Style::Text,
+        QStringLiteral("smartcar-console " PROJECT_VERSION " · 帮助：README 的“故障排除”一节"));
     StatusBar1->addPanel(3200, Style::Text, QStringLiteral("Tavrin远程遥控智能车控制台"));
     StatusBar1->addPanel(5200, Style::Text, QStringLiteral("系统消息"), kStatusKey);
     StatusBar1->raise(); // drawn over the bottom edge of Frame1

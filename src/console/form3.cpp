@@ -29,8 +29,10 @@ Form3::Form3()
     const QFont font = sansSerif975();
     Label1 = addLabel(Frame1, "Label1", QStringLiteral("Copyright © smartcar-console 开发者"), 480,
                       360, 4215, 375, &font);
-    Label2 = addLabel(Frame1, "Label2", QStringLiteral("邮箱：support@example.org"), 480, 1080,
-                      3375, 375, &font);
+    Label2 = addLabel(Frame1, "Label2",
+                      QStringLiteral("smartcar-console " PROJECT_VERSION
+                                     "，帮助见 README 的“故障排除”一节"),
+                      480, 1080, 3375, 375, &font);
 
     Command1 = addButton(Frame1, "Command1", QStringLiteral("返回"), 4200, 1200, 975, 495);
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);

@@ -1,6 +1,7 @@
 #include "console/form1.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPointer>
 
 int main(int argc, char* argv[])
@@ -8,6 +9,15 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("smartcar-console"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // The desktop entry's name: on Wayland the compositor matches the window to its entry, and
+    // so to the menu's icon, by this id.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.smartcar_console.SmartcarConsole"));
+
+    // Every window the program shows takes this icon, the reference windows included.
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon/%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
 
     auto* form = new smartcar::Form1;
     form->show();

@@ -1,0 +1,78 @@
+# The desktop integration files and the Debian package.
+
+set(SMARTCAR_APP_ID org.smartcar_console.SmartcarConsole)
+
+# Whoever publishes a package puts their own name and address here (or in DEBFULLNAME and
+# DEBEMAIL, as for other Debian tools). The default names the developers at a reserved domain
+# that reaches nobody: there is no maintainer address yet, and none is made up.
+if(DEFINED ENV{DEBFULLNAME} AND DEFINED ENV{DEBEMAIL})
+    set(maintainer_default "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+else()
+    set(maintainer_default "smartcar-console developers <nobody@smartcar-console.invalid>")
+endif()
+set(SMARTCAR_PACKAGE_MAINTAINER "${maintainer_default}"
+    CACHE STRING "The package's Maintainer field: Name <address>")
+
+if(UNIX AND NOT APPLE)
+    install(FILES ${PROJECT_SOURCE_DIR}/data/${SMARTCAR_APP_ID}.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${PROJECT_SOURCE_DIR}/data/${SMARTCAR_APP_ID}.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    install(FILES ${PROJECT_SOURCE_DIR}/data/icons/${SMARTCAR_APP_ID}.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+            DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+
+    # Debian wants the changelog and the manual pages compressed with gzip -9n (no file name
+    # or time stamp in the gzip header). The changelog's date honours SOURCE_DATE_EPOCH.
+    find_program(SMARTCAR_GZIP gzip)
+    if(SMARTCAR_GZIP)
+        function(smartcar_gzip file)
+            execute_process(COMMAND ${SMARTCAR_GZIP} -9nf ${file} RESULT_VARIABLE result)
+            if(NOT result EQUAL 0)
+                message(FATAL_ERROR "gzip -9n ${file} failed: ${result}")
+            endif()
+        endfunction()
+
+        string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+        file(WRITE ${PROJECT_BINARY_DIR}/changelog
+             "smartcar-console (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+             "  * Release ${PROJECT_VERSION}; see the README for what the console does.\n\n"
+             " -- ${SMARTCAR_PACKAGE_MAINTAINER}  ${changelog_date}\n")
+        smartcar_gzip(${PROJECT_BINARY_DIR}/changelog)
+        install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+        foreach(page smartcar-console.1 smartcar-sim.1)
+            configure_file(${PROJECT_SOURCE_DIR}/data/man/${page}.in
+                           ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
+            smartcar_gzip(${PROJECT_BINARY_DIR}/man/${page})
+            install(FILES ${PROJECT_BINARY_DIR}/man/${page}.gz
+                    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        endforeach()
+    endif()
+endif()
+
+set(CPACK_PACKAGE_NAME smartcar-console)
+set(CPACK_PACKAGE_VENDOR "smartcar-console developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "console to drive a small model car over a serial radio link")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${SMARTCAR_PACKAGE_MAINTAINER}")
+# The libraries come from dpkg-shlibdeps. A Chinese face is no library, and without one the
+# whole interface shows as empty boxes.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-zenhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# CPack puts the summary above this as the synopsis line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "A desktop console, in Chinese, for the operator of a small wheeled model car
+that talks to the computer through a serial radio adapter (9600 baud, 8N1).
+It opens one of twenty listed ports, drives the car with one- and two-byte
+command frames, shows the speed the car sends back and lights an alarm lamp.
+.
+smartcar-sim, a simulated car on a pseudo-terminal, comes with it, so the
+console can be tried without the car.")
+include(CPack)
