@@ -39,6 +39,12 @@ Failure Failure::overflow(const QString& field)
     return Failure(Kind::Overflow, field + QStringLiteral("超出允许的范围"));
 }
 
+Failure Failure::outOfRange(const QString& field, qint64 low, qint64 high, const QString& unit)
+{
+    return Failure(Kind::Overflow,
+                   QStringLiteral("%1超出范围：%2 到 %3 %4").arg(field).arg(low).arg(high).arg(unit));
+}
+
 Failure Failure::portNotOpen()
 {
     return Failure(Kind::PortNotOpen, QStringLiteral("通信端口未打开，请先单击【打开端口】"));

@@ -31,6 +31,9 @@ public:
 
     static Failure typeMismatch(const QString& field);
     static Failure overflow(const QString& field);
+    // A number that fits but lies outside what the field allows, e.g.
+    // "溢出：「采样间隔」超出范围：0 到 10000 毫秒".
+    static Failure outOfRange(const QString& field, qint64 low, qint64 high, const QString& unit);
     static Failure portNotOpen();
     static Failure portFailure(const QString& detail);
 
