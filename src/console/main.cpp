@@ -1,4 +1,5 @@
 #include "console/form1.h"
+#include "console/signalending.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
 
     auto* form = new smartcar::Form1;
+    const smartcar::SignalEnding signalEnding(form);
     form->show();
     const int code = QApplication::exec();
 
