@@ -18,10 +18,10 @@ namespace smartcar {
 
 namespace {
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kEndingSignals[] = { SIGINT, SIGTERM, SIGHUP };
 
 // [0] is written by the handler, [1] watched by the notifier.
-int signalSockets[2] = {-1, -1};
+int signalSockets[2] = { -1, -1 };
 struct sigaction previousActions[std::size(kEndingSignals)];
 bool replaced[std::size(kEndingSignals)] = {};
 
@@ -42,8 +42,7 @@ SignalEnding::SignalEnding(Form1* form, QObject* parent)
     , m_form(form)
 {
     Q_ASSERT(signalSockets[0] < 0);
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalSockets)
-        != 0) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalSockets) != 0) {
         signalSockets[0] = signalSockets[1] = -1;
         qWarning("smartcar-console: no socket pair for signals; they will end it abruptly");
         return;
@@ -51,13 +50,13 @@ SignalEnding::SignalEnding(Form1* form, QObject* parent)
     m_notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalEnding::onSignalled);
 
-    struct sigaction action{};
+    struct sigaction action = {};
     action.sa_handler = onEndingSignal;
     sigemptyset(&action.sa_mask);
     // The turn's sleep and the serial writes carry on after the handler instead of failing.
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-        struct sigaction old{};
+        struct sigaction old = {};
         ::sigaction(kEndingSignals[i], nullptr, &old);
         replaced[i] = old.sa_handler != SIG_IGN;
         if (replaced[i])
@@ -85,8 +84,7 @@ SignalEnding::~SignalEnding()
 void SignalEnding::onSignalled()
 {
     char buf[64];
-    while (::read(signalSockets[1], buf, sizeof buf) > 0) {
-    }
+    while (::read(signalSockets[1], buf, sizeof buf) > 0) { }
     if (m_form && !m_form->isReleased())
         m_form->run([form = m_form.data()] { form->cmdEnd_Click(); });
     // Also when the main window is gone already (Exit with a reference window still open) or
@@ -104,7 +102,7 @@ SignalEnding::SignalEnding(Form1* form, QObject* parent)
 
 SignalEnding::~SignalEnding() = default;
 
-void SignalEnding::onSignalled() {}
+void SignalEnding::onSignalled() { }
 
 #endif
 
