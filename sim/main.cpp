@@ -44,7 +44,7 @@ The car:
       then they are dropped, as on a line nobody listens to.
 Any other byte is logged as a raw byte and ignored.
 
-SIGINT and SIGTERM end it cleanly; the link is removed on the way out.)";
+SIGINT, SIGTERM and SIGHUP end it cleanly; the link is removed on the way out.)";
 
 int signalPipe[2] = {-1, -1};
 
@@ -70,6 +70,8 @@ bool installSignalHandlers()
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    // The terminal it was started from closing is an ending like any other, not a crash.
+    ::sigaction(SIGHUP, &sa, nullptr);
     // A log reader that goes away must not kill the car mid-run.
     std::signal(SIGPIPE, SIG_IGN);
     return true;

@@ -225,14 +225,16 @@ void TestSim::deviceCarAnswersAndEndsWhenPulled()
 
 void TestSim::terminalCarOutlivesTheConsole_data()
 {
-    QTest::addColumn<bool>("byDuration");
-    QTest::newRow("endsAtItsDuration") << true;
-    QTest::newRow("endsCleanlyOnSigterm") << false;
+    QTest::addColumn<int>("endSignal"); // 0: ends at its --duration
+    QTest::newRow("endsAtItsDuration") << 0;
+    QTest::newRow("endsCleanlyOnSigterm") << SIGTERM;
+    QTest::newRow("endsCleanlyOnSighup") << SIGHUP;
 }
 
 void TestSim::terminalCarOutlivesTheConsole()
 {
-    QFETCH(bool, byDuration);
+    QFETCH(int, endSignal);
+    const bool byDuration = endSignal == 0;
     // A link left behind by a car that was killed is taken over, and removed at the end.
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("car"));
@@ -253,7 +255,7 @@ void TestSim::terminalCarOutlivesTheConsole()
     QVERIFY2(backlog.size() <= kMaxUntakenReadings, qPrintable(QString::number(backlog.size())));
     QVERIFY(!console.next().isEmpty()); // a listener that keeps up still gets readings
 
-    QVERIFY(sim.endsWith(0, byDuration ? 0 : SIGTERM));
+    QVERIFY(sim.endsWith(0, endSignal));
     QVERIFY(!byDuration || clock.elapsed() >= 2000); // --duration 2 never ends early
     QVERIFY(!QFileInfo(link).isSymLink());
 }

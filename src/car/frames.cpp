@@ -37,8 +37,7 @@ qint32 turnTime(QStringView changeTimeText)
 {
     const qint32 ms = toWholeNumber(changeTimeText, kTurnTimeField);
     if (ms > kMaxTurnTimeMs)
-        throw Failure::outOfRange(kTurnTimeField,
-                                  QStringLiteral("0 到 %1 毫秒").arg(kMaxTurnTimeMs));
+        throw Failure::outOfRange(kTurnTimeField, 0, kMaxTurnTimeMs, QStringLiteral("毫秒"));
     return ms;
 }
 

@@ -51,9 +51,10 @@ Failure Failure::overflow(const QString& field)
     return Failure(Kind::Overflow, field + QStringLiteral("超出允许的范围"));
 }
 
-Failure Failure::outOfRange(const QString& field, const QString& range)
+Failure Failure::outOfRange(const QString& field, qint64 low, qint64 high, const QString& unit)
 {
-    return Failure(Kind::OutOfRange, field + QStringLiteral("超出范围：") + range);
+    return Failure(Kind::OutOfRange,
+                   QStringLiteral("%1超出范围：%2 到 %3 %4").arg(field).arg(low).arg(high).arg(unit));
 }
 
 Failure Failure::portNotOpen()

@@ -32,8 +32,9 @@ public:
 
     static Failure typeMismatch(const QString& field);
     static Failure overflow(const QString& field);
-    // "「转向时间」超出范围：0 到 10000 毫秒": the sentence names the field and the range.
-    static Failure outOfRange(const QString& field, const QString& range);
+    // A number that fits but lies outside what the field allows:
+    // "「转向时间」超出范围：0 到 10000 毫秒".
+    static Failure outOfRange(const QString& field, qint64 low, qint64 high, const QString& unit);
     static Failure portNotOpen();
     static Failure portFailure(const QString& detail);
 

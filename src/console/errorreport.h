@@ -12,7 +12,7 @@ namespace smartcar {
 class Failure;
 
 // Every message box of the console goes through here, so that a test can record the boxes
-// instead of blocking on them.
+// instead of showing them.
 struct ShownMessage
 {
     QMessageBox::Icon icon;
@@ -24,7 +24,9 @@ using MessageSink = std::function<void(const ShownMessage&)>;
 // Replaces the real boxes with `sink` (an empty function restores them). Returns the old one.
 MessageSink setMessageSink(MessageSink sink);
 
-// A box with a single OK button; returns when the operator has dismissed it.
+// A modal box with a single OK button. It returns at once, leaving the box up until the
+// operator dismisses it; while it is up, a further message replaces its text rather than
+// opening a second box.
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                  const QString& text);
 

@@ -189,8 +189,10 @@ private:
     QPointer<QWidget> m_form3;
     QPointer<QWidget> m_form4;
 
-    // A tick is in progress (in its wait, mostly); see Timer1_Timer.
-    bool m_polling = false;
+    // Poll ticks by the order they began in; see Timer1_Timer.
+    quint64 m_ticksBegun = 0;
+    quint64 m_lastShownTick = 0;
+    quint64 m_lastFailedTick = 0; // 0 once a later tick has succeeded
     int m_handlerDepth = 0;
     bool m_released = false;
     bool m_deleteScheduled = false;

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTimer>
 
 namespace smartcar {
@@ -38,17 +37,11 @@ void Form1::cmdStart_Click()
 
 void Form1::Timer1_Timer()
 {
-    // Qt does not deliver a timer's event again while its handler runs, but stopping and
-    // starting Timer1 inside the wait (cmdStart pressed twice) makes a fresh timer that would.
-    // A nested tick would take the bytes that came during the wait and show them before the
-    // outer tick covers them with its older reading; it leaves them for the next tick.
-    if (m_polling)
-        return;
-    m_polling = true;
-    const auto done = qScopeGuard([self = QPointer<Form1>(this)] {
-        if (self)
-            self->m_polling = false;
-    });
+    // Ticks may overlap. Qt holds back Timer1's next tick until this one returns, but
+    // restarting monitoring during a tick's wait makes a fresh timer whose ticks run inside
+    // that wait. Each tick is numbered as it begins: a tick never keeps another from running,
+    // and one that finishes late never covers a newer reading with its older one.
+    const quint64 tick = ++m_ticksBegun;
 
     int waiting = 0;
     std::optional<QString> reading;
@@ -56,21 +49,32 @@ void Form1::Timer1_Timer()
         MSComm1->setInputMode(kBinaryInput);
         waiting = MSComm1->inBufferCount();
         reading = readingText(hexText(MSComm1->input()));
-        const qint32 interval = toWholeNumber(delaytime->text(), QStringLiteral("「采样间隔」"));
+        const qint32 interval = samplingInterval(delaytime->text());
         if (!waitPaced(interval))
             return;
     } catch (const Failure& failure) {
         // The tick comes back every 100 ms with the same cause, so a box would pop up ten
         // times a second. The status panel carries it instead, and the timer keeps running
         // so that monitoring resumes by itself once the cause is gone.
+        m_lastFailedTick = tick;
         setStatus(QStringLiteral("接收失败：") + failure.describe());
         return;
     }
 
+    // The tick succeeded: the port was read and the whole interval waited. The first success
+    // that began after the latest failure takes the failure off the status panel, as long as
+    // monitoring is still on; stopping, a port change or an unplug leave their own text.
+    if (m_lastFailedTick != 0 && tick > m_lastFailedTick) {
+        m_lastFailedTick = 0;
+        if (Timer1->isActive())
+            setStatus(QStringLiteral("智能车连接成功"));
+    }
+
     // The count is the one taken before the wait. A port change inside the wait may have
     // closed the port by now, so nothing below may touch it.
-    if (waiting <= 0 || !reading)
+    if (waiting <= 0 || !reading || tick < m_lastShownTick)
         return;
+    m_lastShownTick = tick;
     lblValue->setText(speedCaption(*reading));
     lblValue->adjustSize();
     if (isAlarm(*reading, MaxSpeed->text()))

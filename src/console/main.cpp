@@ -1,4 +1,5 @@
 #include "console/form1.h"
+#include "console/signalending.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -20,6 +21,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
 
     auto* form = new smartcar::Form1;
+    const smartcar::SignalEnding signalEnding(form);
     form->show();
     const int code = QApplication::exec();
 

@@ -1,5 +1,6 @@
 #include "monitor/poll.h"
 
+#include "common/failure.h"
 #include "common/numbers.h"
 
 namespace smartcar {
@@ -38,6 +39,15 @@ bool isAlarm(QStringView reading, QStringView alarmSpeedText)
 {
     // An alarm speed of a thousand digits reads as infinity and is simply never reached.
     return double(readingValue(reading)) > readLeadingDecimal(alarmSpeedText);
+}
+
+qint32 samplingInterval(QStringView text)
+{
+    const QString field = QStringLiteral("「采样间隔」");
+    const qint32 ms = toWholeNumber(text, field);
+    if (ms > kLongestSamplingIntervalMs)
+        throw Failure::outOfRange(field, 0, kLongestSamplingIntervalMs, QStringLiteral("毫秒"));
+    return ms;
 }
 
 } // namespace smartcar

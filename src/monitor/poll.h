@@ -27,4 +27,13 @@ QString speedCaption(QStringView reading);
 // speed does not.
 bool isAlarm(QStringView reading, QStringView alarmSpeedText);
 
+// A tick waits the sampling interval while the window keeps handling events; one that waits
+// longer than this would leave monitoring looking alive with no reading for as long.
+constexpr qint32 kLongestSamplingIntervalMs = 10000;
+
+// The sampling interval in milliseconds from the operator's text, read strictly as a whole
+// number (toWholeNumber). Above kLongestSamplingIntervalMs it is refused as out of range;
+// zero or below stands and means no wait.
+qint32 samplingInterval(QStringView text);
+
 } // namespace smartcar
