@@ -1,0 +1,89 @@
+// Driving from the keyboard: each key gives the frame of its button on a real serial line, a
+// held key gives one, and a text box keeps its own keys.
+#include "support/bytes.h"
+#include "support/consolefixture.h"
+
+#include <QKeyEvent>
+
+using namespace std::chrono_literals;
+
+class TestKeys : public QObject
+{
+    Q_OBJECT
+private slots:
+    void keysGiveTheirButtonsFrames_data();
+    void keysGiveTheirButtonsFrames();
+};
+
+// `keys` is what the keyboard does, in order: "+Up" presses Up, "*Up" is the keyboard's
+// auto-repeat while Up is held, "-Up" lets it go; "Kp" marks a keypad key.
+void TestKeys::keysGiveTheirButtonsFrames_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QByteArray>("frames");
+    QTest::addColumn<int>("cursorShift"); // of the text box with the focus
+
+    // A button would otherwise take the arrows for moving the focus.
+    QTest::newRow("up advances") << "Send"
+                                 << "+Up -Up" << bytes({ 0x85, 0x60 }) << 0;
+    QTest::newRow("down retreats") << "Send"
+                                   << "+Down -Down" << bytes({ 0x86, 0x60 }) << 0;
+    QTest::newRow("left turns and centres") << "Send"
+                                            << "+Left -Left" << bytes({ 0x81, 0x83 }) << 0;
+    QTest::newRow("right turns and centres") << "Send"
+                                             << "+Right -Right" << bytes({ 0x82, 0x84 }) << 0;
+    QTest::newRow("keypad arrow drives") << "Send"
+                                         << "+KpUp -KpUp" << bytes({ 0x85, 0x60 }) << 0;
+    QTest::newRow("esc brakes from a text box") << "NewSpeed"
+                                                << "+Escape -Escape" << bytes({ 0x87 }) << 0;
+    QTest::newRow("esc brakes from the port box") << "cmbCOM"
+                                                  << "+Escape -Escape" << bytes({ 0x87 }) << 0;
+    QTest::newRow("held key sends once, a new press again")
+        << "Send"
+        << "+Up *Up *Up *Up -Up +Up -Up" << bytes({ 0x85, 0x60, 0x85, 0x60 }) << 0;
+    QTest::newRow("arrows in a text box stay there") << "ChangeTime"
+                                                     << "+Left -Left +Up -Up" << QByteArray() << -1;
+}
+
+void TestKeys::keysGiveTheirButtonsFrames()
+{
+    QFETCH(QString, focus);
+    QFETCH(QString, keys);
+    QFETCH(QByteArray, frames);
+    QFETCH(int, cursorShift);
+
+    ConsoleFixture console;
+    QVERIFY(console.open());
+    console.edit("ChangeTime")->setText(QStringLiteral("0")); // a turn centres at once
+    auto* target = console.get<QWidget>(focus.toLatin1().constData());
+    target->setFocus();
+    QCOMPARE(console.form()->focusWidget(), target);
+    auto* edit = qobject_cast<QLineEdit*>(target);
+    const int cursorBefore = edit ? edit->cursorPosition() : 0;
+
+    static const QHash<QString, int> codes = { { "Up", Qt::Key_Up }, { "Down", Qt::Key_Down },
+        { "Left", Qt::Key_Left }, { "Right", Qt::Key_Right }, { "Escape", Qt::Key_Escape } };
+    for (const QString& step : keys.split(QLatin1Char(' '))) {
+        QString name = step.mid(1);
+        const bool keypad = name.startsWith(QLatin1String("Kp"));
+        if (keypad)
+            name = name.mid(2);
+        QVERIFY2(codes.contains(name), qPrintable(step));
+        const auto type = step.startsWith(QLatin1Char('-')) ? QEvent::KeyRelease : QEvent::KeyPress;
+        QKeyEvent event(type, codes.value(name), keypad ? Qt::KeypadModifier : Qt::NoModifier,
+            QString(), step.startsWith(QLatin1Char('*')));
+        // To whatever has the focus now, as the keyboard's keys go.
+        QApplication::sendEvent(console.form()->focusWidget(), &event);
+    }
+
+    // Asks for one byte more than expected, so a frame too many shows.
+    QCOMPARE(console.car1.read(int(frames.size()) + 1, 500ms), frames);
+    QVERIFY(console.boxes.messages().isEmpty());
+    QCOMPARE(console.form()->focusWidget(), target);
+    if (edit)
+        QCOMPARE(edit->cursorPosition(), cursorBefore + cursorShift);
+}
+
+QTEST_MAIN(TestKeys)
+#include "test_keys.moc"
