@@ -76,9 +76,20 @@ QPushButton* DriveKeys::buttonFor(int key, QWidget* target) const
     }
 }
 
+bool DriveKeys::isRepeat(const QKeyEvent* key) const
+{
+    // X11 repeats a held key as a release and a press with the same time stamp, and Qt 6.4
+    // does not always mark that pair as auto-repeat; unmarked, a held key would send a frame
+    // every 40 ms. No hand lets go and presses again within the same millisecond.
+    return key->isAutoRepeat()
+        || (key->timestamp() != 0 && key->key() == m_releasedKey
+            && key->timestamp() == m_releasedAt);
+}
+
 bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !watched->isWidgetType())
         return false;
     auto* target = static_cast<QWidget*>(watched);
     // Only the active window gets keys, so a key for this one means it is active. Keys for a
@@ -86,6 +97,11 @@ bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
     if (target->window() != m_window)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    if (type == QEvent::KeyRelease) {
+        m_releasedKey = key->key();
+        m_releasedAt = key->timestamp();
+        return false;
+    }
     // Arrows and Esc on the keypad come with the keypad flag; anything held with them is a
     // different key.
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
@@ -96,7 +112,7 @@ bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
         return false;
     // The car obeys each frame until the next one; the keyboard's repeats would only flood
     // the line and, for a turn, block the console turn after turn.
-    if (!key->isAutoRepeat())
+    if (!isRepeat(key))
         button->click();
     return true;
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 
+class QKeyEvent;
 class QPushButton;
 class QWidget;
 
@@ -39,6 +40,7 @@ protected:
 private:
     DriveKeys(QWidget* window, const Buttons& buttons);
     QPushButton* buttonFor(int key, QWidget* target) const;
+    bool isRepeat(const QKeyEvent* key) const;
 
     QWidget* m_window;
     QPointer<QPushButton> m_up;
@@ -46,6 +48,9 @@ private:
     QPointer<QPushButton> m_left;
     QPointer<QPushButton> m_right;
     QPointer<QPushButton> m_brake;
+    // The last key let go in the window, and when.
+    int m_releasedKey = 0;
+    quint64 m_releasedAt = 0;
 };
 
 } // namespace smartcar
