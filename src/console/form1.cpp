@@ -1,6 +1,7 @@
 #include "console/form1.h"
 
 #include "common/pacedwait.h"
+#include "console/drivekeys.h"
 #include "console/errorreport.h"
 #include "console/keyedstatusbar.h"
 #include "console/shape.h"
@@ -170,6 +171,7 @@ Form1::Form1(QWidget* parent)
     buildMenu();
     buildStatusBar();
     connectHandlers();
+    DriveKeys::install(this, {Advanced, Retreat, Left, Right, Stop});
 
     run([this] { Form_Load(); });
 }

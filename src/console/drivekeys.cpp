@@ -1,0 +1,120 @@
+#include "console/drivekeys.h"
+
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace smartcar {
+
+namespace {
+
+// Widgets that use the arrow keys themselves: a text box moves its cursor, the port box walks
+// its entries, and the menu bar, once Alt has put it in charge of the keyboard, walks its
+// menus.
+bool keepsArrows(const QWidget* w)
+{
+    return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w)
+        || qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QTextEdit*>(w)
+        || qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QMenuBar*>(w);
+}
+
+} // namespace
+
+void DriveKeys::install(QWidget* window, const Buttons& buttons)
+{
+    auto* keys = new DriveKeys(window, buttons);
+    // Buttons, check boxes and the rest take the arrow keys for moving the focus before the
+    // window ever sees them, so the keys are caught on their way into the application. The
+    // filter goes with the window.
+    QCoreApplication::instance()->installEventFilter(keys);
+
+    buttons.up->setToolTip(QStringLiteral("快捷键：↑"));
+    buttons.down->setToolTip(QStringLiteral("快捷键：↓"));
+    buttons.left->setToolTip(QStringLiteral("快捷键：←"));
+    buttons.right->setToolTip(QStringLiteral("快捷键：→"));
+    buttons.brake->setToolTip(QStringLiteral("快捷键：Esc"));
+}
+
+DriveKeys::DriveKeys(QWidget* window, const Buttons& buttons)
+    : QObject(window)
+    , m_window(window)
+    , m_up(buttons.up)
+    , m_down(buttons.down)
+    , m_left(buttons.left)
+    , m_right(buttons.right)
+    , m_brake(buttons.brake)
+{
+    setObjectName(QStringLiteral("DriveKeys"));
+}
+
+QPushButton* DriveKeys::buttonFor(int key, QWidget* target) const
+{
+    if (key == Qt::Key_Escape)
+        return m_brake;
+
+    // A key a text box ignores travels on to its parents; the focus decides, not the widget
+    // the key has reached.
+    if (keepsArrows(target) || keepsArrows(m_window->focusWidget()))
+        return nullptr;
+    switch (key) {
+    case Qt::Key_Up:
+        return m_up;
+    case Qt::Key_Down:
+        return m_down;
+    case Qt::Key_Left:
+        return m_left;
+    case Qt::Key_Right:
+        return m_right;
+    default:
+        return nullptr;
+    }
+}
+
+bool DriveKeys::isRepeat(const QKeyEvent* key) const
+{
+    // X11 repeats a held key as a release and a press with the same time stamp, and Qt 6.4
+    // does not always mark that pair as auto-repeat; unmarked, a held key would send a frame
+    // every 40 ms. No hand lets go and presses again within the same millisecond.
+    return key->isAutoRepeat()
+        || (key->timestamp() != 0 && key->key() == m_releasedKey
+            && key->timestamp() == m_releasedAt);
+}
+
+bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !watched->isWidgetType())
+        return false;
+    auto* target = static_cast<QWidget*>(watched);
+    // Only the active window gets keys, so a key for this one means it is active. Keys for a
+    // menu, the port box's drop-down list, a message box or another window are theirs.
+    if (target->window() != m_window)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (type == QEvent::KeyRelease) {
+        m_releasedKey = key->key();
+        m_releasedAt = key->timestamp();
+        return false;
+    }
+    // Arrows and Esc on the keypad come with the keypad flag; anything held with them is a
+    // different key.
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+
+    QPushButton* button = buttonFor(key->key(), target);
+    if (!button)
+        return false;
+    // The car obeys each frame until the next one; the keyboard's repeats would only flood
+    // the line and, for a turn, block the console turn after turn.
+    if (!isRepeat(key))
+        button->click();
+    return true;
+}
+
+} // namespace smartcar

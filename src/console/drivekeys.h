@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QKeyEvent;
+class QPushButton;
+class QWidget;
+
+namespace smartcar {
+
+// Driving from the keyboard: the arrow keys press the four driving buttons and Esc presses
+// the brake button of one window. A key is a click on the same button, so it runs the same
+// handler, sends the same frame and reports the same failures.
+//
+// - Esc brakes wherever the keyboard focus is in the window, a text box included.
+// - The arrows drive only while no text box, port box or the menu bar has the focus; there
+//   they keep their own meaning (cursor, entry, menu).
+// - A held key sends once: the keyboard's auto-repeat presses nothing, a release nothing.
+// - Keys with Ctrl, Alt, Shift or Meta are left alone, so menu access keys keep working.
+class DriveKeys : public QObject
+{
+    Q_OBJECT
+public:
+    struct Buttons
+    {
+        QPushButton* up;
+        QPushButton* down;
+        QPushButton* left;
+        QPushButton* right;
+        QPushButton* brake;
+    };
+
+    // Sets up the keys for `window` (owned by it) and names each key in its button's tooltip.
+    static void install(QWidget* window, const Buttons& buttons);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    DriveKeys(QWidget* window, const Buttons& buttons);
+    QPushButton* buttonFor(int key, QWidget* target) const;
+    bool isRepeat(const QKeyEvent* key) const;
+
+    QWidget* m_window;
+    QPointer<QPushButton> m_up;
+    QPointer<QPushButton> m_down;
+    QPointer<QPushButton> m_left;
+    QPointer<QPushButton> m_right;
+    QPointer<QPushButton> m_brake;
+    // The last key let go in the window, and when.
+    int m_releasedKey = 0;
+    quint64 m_releasedAt = 0;
+};
+
+} // namespace smartcar
