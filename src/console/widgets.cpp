@@ -23,8 +23,8 @@ QFont face(const QString& family, qreal points, int weight)
          {QStringLiteral("华文行楷"), QStringLiteral("STXingkai"), QStringLiteral("KaiTi"),
           QStringLiteral("AR PL UKai CN"), QStringLiteral("WenQuanYi Zen Hei")}},
         {QStringLiteral("Arial Black"),
-         {QStringLiteral("Arial Black"), QStringLiteral("Arial"),
-          QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")}},
+         {QStringLiteral("Arial Black"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+          QStringLiteral("DejaVu Sans")}},
         {QStringLiteral("Times New Roman"),
          {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
           QStringLiteral("DejaVu Serif")}},
@@ -80,8 +80,8 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, i
     return b;
 }
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top,
-              int width, int height)
+QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+              int height)
 {
     auto* l = named(new QLabel(text, parent), name);
     placeTwips(l, left, top, width, height);

@@ -35,8 +35,8 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, i
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
                     int width, int height, const QFont& font);
 // A single line, cut off at its rectangle.
-QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top,
-              int width, int height);
+QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+              int height);
 QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, int left, int top,
                    int width, int height);
 
