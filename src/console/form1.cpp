@@ -6,6 +6,7 @@
 #include "console/keyedstatusbar.h"
 #include "console/shape.h"
 #include "console/twips.h"
+#include "console/widgets.h"
 #include "serial/commport.h"
 #include "serial/portmap.h"
 
@@ -50,93 +51,6 @@ QColor menuColour()
 QColor activeCaptionColour()
 {
     return QColor(153, 180, 209);
-}
-
-// The typefaces of the tables, each followed by what a machine without it likely has.
-QFont face(const QString& family, qreal points, int weight = QFont::Normal)
-{
-    static const QHash<QString, QStringList> fallbacks = {
-        {QStringLiteral("宋体-PUA"),
-         {QStringLiteral("宋体-PUA"), QStringLiteral("SimSun"), QStringLiteral("宋体"),
-          QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")}},
-        {QStringLiteral("宋体"),
-         {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei"),
-          QStringLiteral("Noto Sans CJK SC")}},
-        {QStringLiteral("华文行楷"),
-         {QStringLiteral("华文行楷"), QStringLiteral("STXingkai"), QStringLiteral("KaiTi"),
-          QStringLiteral("AR PL UKai CN"), QStringLiteral("WenQuanYi Zen Hei")}},
-        {QStringLiteral("Arial Black"),
-         {QStringLiteral("Arial Black"), QStringLiteral("Arial"),
-          QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")}},
-        {QStringLiteral("Times New Roman"),
-         {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
-          QStringLiteral("DejaVu Serif")}},
-        {QStringLiteral("MS Sans Serif"),
-         {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-          QStringLiteral("DejaVu Sans")}},
-    };
-    QFont f;
-    f.setFamilies(fallbacks.value(family, {family}));
-    f.setPointSizeF(points);
-    f.setWeight(QFont::Weight(weight));
-    return f;
-}
-
-void paint(QWidget* w, const QColor& text, const QColor& background = {})
-{
-    QPalette pal = w->palette();
-    if (text.isValid()) {
-        pal.setColor(QPalette::WindowText, text);
-        pal.setColor(QPalette::Text, text);
-        pal.setColor(QPalette::ButtonText, text);
-    }
-    if (background.isValid()) {
-        pal.setColor(QPalette::Window, background);
-        pal.setColor(QPalette::Base, background);
-        w->setAutoFillBackground(true);
-    }
-    w->setPalette(pal);
-}
-
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int l, int t, int w,
-                 int h)
-{
-    auto* g = named(new QGroupBox(caption, parent), name);
-    placeTwips(g, l, t, w, h);
-    return g;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int l, int t,
-                    int w, int h, const QFont& font)
-{
-    auto* b = named(new QPushButton(caption, parent), name);
-    b->setFont(font);
-    b->setAutoDefault(false);
-    placeTwips(b, l, t, w, h);
-    return b;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& caption, int l, int t, int w,
-              int h)
-{
-    auto* lb = named(new QLabel(caption, parent), name);
-    placeTwips(lb, l, t, w, h);
-    return lb;
-}
-
-QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, int l, int t, int w,
-                   int h)
-{
-    auto* e = named(new QLineEdit(text, parent), name);
-    placeTwips(e, l, t, w, h);
-    return e;
 }
 
 // Swallows the mouse wheel. A notch over the port box would otherwise pick the next entry,
@@ -188,18 +102,18 @@ void Form1::buildControls()
     const QFont song1575 = face(QStringLiteral("宋体"), 15.75);
     const QFont xingkai1425 = face(QStringLiteral("华文行楷"), 14.25, QFont::Bold);
 
-    Frame1 = frame(client, "Frame1", QStringLiteral("实时控制区"), 0, 0, 20535, 10335);
-    Frame5 = frame(Frame1, "Frame5", {}, 120, 240, 14415, 9495);
-    Frame9 = frame(Frame5, "Frame9", {}, 120, 240, 8535, 8775);
-    Frame8 = frame(Frame9, "Frame8", {}, 2880, 2520, 2655, 1695);
-    Frame10 = frame(Frame5, "Frame10", {}, 8760, 240, 5415, 8775);
-    Frame11 = frame(Frame10, "Frame11", QStringLiteral("功能预留区"), 240, 4920, 4935, 3495);
-    Frame6 = frame(Frame1, "Frame6", QStringLiteral("超声测距"), 9120, 720, 4935, 2295);
-    Frame7 = frame(Frame1, "Frame7", QStringLiteral("串口命令栏"), 9120, 3240, 4935, 1935);
-    Frame4 = frame(Frame1, "Frame4", QStringLiteral("Copyright Information"), 14640, 240, 5655,
-                   3135);
-    Frame2 = frame(Frame1, "Frame2", QStringLiteral("实时速度监测"), 14640, 3480, 5655, 3255);
-    Frame3 = frame(Frame1, "Frame3", QStringLiteral("设置区"), 14640, 6840, 5655, 2895);
+    auto* Frame1 = frame(client, "Frame1", QStringLiteral("实时控制区"), 0, 0, 20535, 10335);
+    auto* Frame5 = frame(Frame1, "Frame5", {}, 120, 240, 14415, 9495);
+    auto* Frame9 = frame(Frame5, "Frame9", {}, 120, 240, 8535, 8775);
+    auto* Frame8 = frame(Frame9, "Frame8", {}, 2880, 2520, 2655, 1695);
+    auto* Frame10 = frame(Frame5, "Frame10", {}, 8760, 240, 5415, 8775);
+    frame(Frame10, "Frame11", QStringLiteral("功能预留区"), 240, 4920, 4935, 3495);
+    auto* Frame6 = frame(Frame1, "Frame6", QStringLiteral("超声测距"), 9120, 720, 4935, 2295);
+    auto* Frame7 = frame(Frame1, "Frame7", QStringLiteral("串口命令栏"), 9120, 3240, 4935, 1935);
+    auto* Frame4 = frame(Frame1, "Frame4", QStringLiteral("Copyright Information"), 14640, 240,
+                         5655, 3135);
+    auto* Frame2 = frame(Frame1, "Frame2", QStringLiteral("实时速度监测"), 14640, 3480, 5655, 3255);
+    auto* Frame3 = frame(Frame1, "Frame3", QStringLiteral("设置区"), 14640, 6840, 5655, 2895);
     for (QGroupBox* g : {Frame6, Frame9, Frame10})
         paint(g, {}, menuColour());
     paint(Frame8, {}, kLightGreen);
@@ -215,9 +129,9 @@ void Form1::buildControls()
     Start = button(Frame9, "Start", QStringLiteral("热启动"), 840, 7320, 2175, 855, song12);
     Stop = button(Frame9, "Stop", QStringLiteral("冷制动"), 5280, 7320, 2175, 855, song12);
 
-    Label10 = label(Frame8, "Label10", QStringLiteral("更新速度"), 120, 360, 960, 240);
+    auto* Label10 = label(Frame8, "Label10", QStringLiteral("更新速度"), 120, 360, 960, 240);
     NewSpeed = textBox(Frame8, "NewSpeed", QStringLiteral("120"), 1440, 240, 855, 375);
-    Label11 = label(Frame8, "Label11", QStringLiteral("转向时间"), 120, 1080, 960, 240);
+    auto* Label11 = label(Frame8, "Label11", QStringLiteral("转向时间"), 120, 1080, 960, 240);
     ChangeTime = textBox(Frame8, "ChangeTime", QStringLiteral("2000"), 1440, 960, 855, 375);
     for (QWidget* w : std::initializer_list<QWidget*>{Label10, NewSpeed, Label11, ChangeTime}) {
         w->setFont(song12);
@@ -227,12 +141,12 @@ void Form1::buildControls()
     // Ultrasonic ranging.
     Check1 = named(new QCheckBox(QStringLiteral("超声测距使能"), Frame6), "Check1");
     placeTwips(Check1, 240, 480, 1935, 375);
-    Label9 = label(Frame6, "Label9", QStringLiteral("前方障碍物距离"), 360, 1440, 1680, 240);
+    auto* Label9 = label(Frame6, "Label9", QStringLiteral("前方障碍物距离"), 360, 1440, 1680, 240);
     for (QWidget* w : std::initializer_list<QWidget*>{Check1, Label9}) {
         w->setFont(song12);
         paint(w, kNavy, menuColour());
     }
-    Text3 = textBox(Frame6, "Text3", QStringLiteral("Distance"), 2760, 1320, 1575, 495);
+    auto* Text3 = textBox(Frame6, "Text3", QStringLiteral("Distance"), 2760, 1320, 1575, 495);
     Text3->setFont(face(QStringLiteral("宋体"), 14.25));
     paint(Text3, kRed, menuColour());
 
@@ -243,8 +157,8 @@ void Form1::buildControls()
     Send = button(Frame7, "Send", QStringLiteral("发送(Send)"), 2640, 720, 1575, 615, song12);
 
     // The banner.
-    Label2 = label(Frame4, "Label2", QStringLiteral("Tavrin远程遥控智能车控制台"), 480, 720, 4830,
-                   435);
+    auto* Label2 = label(Frame4, "Label2", QStringLiteral("Tavrin远程遥控智能车控制台"), 480, 720,
+                         4830, 435);
     Label2->setFont(face(QStringLiteral("宋体-PUA"), 21.75, QFont::Bold));
     // The banner's face is often missing; a wider substitute must still show the whole title.
     QFont banner = Label2->font();
@@ -258,23 +172,23 @@ void Form1::buildControls()
     paint(Label6, kGreen);
 
     // Speed monitoring.
-    Label3 = label(Frame2, "Label3", QStringLiteral("报警速度"), 240, 480, 1455, 375);
+    auto* Label3 = label(Frame2, "Label3", QStringLiteral("报警速度"), 240, 480, 1455, 375);
     MaxSpeed = textBox(Frame2, "MaxSpeed", QStringLiteral("40"), 2520, 240, 1575, 495);
     MaxSpeed->setFont(face(QStringLiteral("宋体-PUA"), 15.75, QFont::Bold));
     paint(MaxSpeed, kRed, menuColour());
     LED1 = named(new Shape(Frame2), "LED1");
     placeTwips(LED1, 4440, 480, 1095, 855);
-    Label7 = label(Frame2, "Label7", QStringLiteral("接收数据长度"), 240, 1440, 1800, 285);
-    Datalen = textBox(Frame2, "Datalen", QStringLiteral("4"), 2520, 1200, 1575, 495);
+    auto* Label7 = label(Frame2, "Label7", QStringLiteral("接收数据长度"), 240, 1440, 1800, 285);
+    auto* Datalen = textBox(Frame2, "Datalen", QStringLiteral("4"), 2520, 1200, 1575, 495);
     Datalen->setFont(face(QStringLiteral("MS Sans Serif"), 13.5));
     paint(Datalen, kDarkGreen, menuColour());
-    Label1 = label(Frame2, "Label1", QStringLiteral("当前小车速度值"), 240, 2400, 2100, 285);
+    auto* Label1 = label(Frame2, "Label1", QStringLiteral("当前小车速度值"), 240, 2400, 2100, 285);
     lblValue = label(Frame2, "lblValue", QString(), 2520, 2280, 1920, 495);
     lblValue->setFont(face(QStringLiteral("Arial Black"), 18, QFont::Black));
     paint(lblValue, kRed, activeCaptionColour());
 
     // Settings.
-    Label5 = label(Frame3, "Label5", QStringLiteral("串口号"), 120, 720, 900, 285);
+    auto* Label5 = label(Frame3, "Label5", QStringLiteral("串口号"), 120, 720, 900, 285);
     cmbCOM = named(new QComboBox(Frame3), "cmbCOM");
     placeTwips(cmbCOM, 1200, 720, 1365, 405);
     cmbCOM->setEditable(true);
@@ -287,7 +201,7 @@ void Form1::buildControls()
     // finishes (Enter or focus leaving) and report it as activated; that must not happen.
     QObject::disconnect(cmbCOM->lineEdit(), &QLineEdit::editingFinished, cmbCOM, nullptr);
     QObject::disconnect(cmbCOM->lineEdit(), &QLineEdit::returnPressed, cmbCOM, nullptr);
-    Label4 = label(Frame3, "Label4", QStringLiteral("采样间隔"), 2760, 720, 1200, 285);
+    auto* Label4 = label(Frame3, "Label4", QStringLiteral("采样间隔"), 2760, 720, 1200, 285);
     delaytime = textBox(Frame3, "delaytime", QStringLiteral("10"), 4200, 720, 855, 375);
     delaytime->setFont(face(QStringLiteral("宋体-PUA"), 15.75));
     paint(delaytime, kDarkGreen, menuColour());
@@ -313,14 +227,14 @@ void Form1::keepWheelOffPortBox()
 void Form1::buildMenu()
 {
     QMenuBar* bar = menuBar();
-    open = named(bar->addMenu(QStringLiteral("打开(&O)")), "open");
+    QMenu* open = named(bar->addMenu(QStringLiteral("打开(&O)")), "open");
     Int = named(open->addAction(QStringLiteral("初始化变量(&I)")), "Int");
     commlist = named(open->addAction(QStringLiteral("串口数据对照表")), "commlist");
-    set = named(bar->addAction(QStringLiteral("系统设置(&S)")), "set");
+    named(bar->addAction(QStringLiteral("系统设置(&S)")), "set");
     tech = named(bar->addAction(QStringLiteral("技术支持 (&T)")), "tech");
     user = named(bar->addAction(QStringLiteral("使用说明(&U)")), "user");
     Exit = named(bar->addAction(QStringLiteral("退出(&X)")), "Exit");
-    Delete = named(bar->addAction(QStringLiteral("删除数据(&D)")), "Delete");
+    named(bar->addAction(QStringLiteral("删除数据(&D)")), "Delete");
 }
 
 void Form1::buildStatusBar()

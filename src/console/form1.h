@@ -12,10 +12,8 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
 class QTimer;
 
@@ -110,19 +108,7 @@ private:
     void sendSpeedFrame(CarCode code);
     void turn(CarCode turnCode, CarCode centreCode);
 
-    // Frames.
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QGroupBox* Frame5 = nullptr;
-    QGroupBox* Frame6 = nullptr;
-    QGroupBox* Frame7 = nullptr;
-    QGroupBox* Frame8 = nullptr;
-    QGroupBox* Frame9 = nullptr;
-    QGroupBox* Frame10 = nullptr;
-    QGroupBox* Frame11 = nullptr;
-
+    // The controls the handlers use; the others are found by their objectName only.
     // Driving pad.
     QPushButton* Advanced = nullptr;
     QPushButton* Left = nullptr;
@@ -130,49 +116,35 @@ private:
     QPushButton* Retreat = nullptr;
     QPushButton* Start = nullptr;
     QPushButton* Stop = nullptr;
-    QLabel* Label10 = nullptr;
     QLineEdit* NewSpeed = nullptr;
-    QLabel* Label11 = nullptr;
     QLineEdit* ChangeTime = nullptr;
 
     // Ranging and raw command.
     QCheckBox* Check1 = nullptr;
-    QLabel* Label9 = nullptr;
-    QLineEdit* Text3 = nullptr;
     QLineEdit* command = nullptr;
     QPushButton* Send = nullptr;
 
     // Banner.
-    QLabel* Label2 = nullptr;
     QLabel* Label6 = nullptr;
 
     // Speed monitoring.
-    QLabel* Label3 = nullptr;
     QLineEdit* MaxSpeed = nullptr;
     Shape* LED1 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLineEdit* Datalen = nullptr;
-    QLabel* Label1 = nullptr;
     QLabel* lblValue = nullptr;
 
     // Settings.
-    QLabel* Label5 = nullptr;
     QComboBox* cmbCOM = nullptr;
-    QLabel* Label4 = nullptr;
     QLineEdit* delaytime = nullptr;
     QPushButton* cmdOpenCOM = nullptr;
     QPushButton* cmdStart = nullptr;
     QPushButton* cmdEnd = nullptr;
 
     // Menu bar.
-    QMenu* open = nullptr;
     QAction* Int = nullptr;
     QAction* commlist = nullptr;
-    QAction* set = nullptr;
     QAction* tech = nullptr;
     QAction* user = nullptr;
     QAction* Exit = nullptr;
-    QAction* Delete = nullptr;
 
     KeyedStatusBar* StatusBar1 = nullptr;
 

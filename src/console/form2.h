@@ -12,16 +12,6 @@ public:
     Form2();
 
     void Command1_Click();
-
-private:
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QPushButton* Command1 = nullptr;
 };
 
 } // namespace smartcar

@@ -12,12 +12,6 @@ public:
     Form3();
 
     void Command1_Click();
-
-private:
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QPushButton* Command1 = nullptr;
 };
 
 } // namespace smartcar

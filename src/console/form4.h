@@ -14,11 +14,6 @@ class Form4 : public ReferenceWindow
     Q_OBJECT
 public:
     Form4();
-
-private:
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QGroupBox* Frame2 = nullptr;
 };
 
 } // namespace smartcar

@@ -1,0 +1,109 @@
+#include "console/widgets.h"
+
+#include "console/twips.h"
+
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace smartcar {
+
+QFont face(const QString& family, qreal points, int weight)
+{
+    static const QHash<QString, QStringList> fallbacks = {
+        {QStringLiteral("宋体-PUA"),
+         {QStringLiteral("宋体-PUA"), QStringLiteral("SimSun"), QStringLiteral("宋体"),
+          QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")}},
+        {QStringLiteral("宋体"),
+         {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei"),
+          QStringLiteral("Noto Sans CJK SC")}},
+        {QStringLiteral("华文行楷"),
+         {QStringLiteral("华文行楷"), QStringLiteral("STXingkai"), QStringLiteral("KaiTi"),
+          QStringLiteral("AR PL UKai CN"), QStringLiteral("WenQuanYi Zen Hei")}},
+        {QStringLiteral("Arial Black"),
+         {QStringLiteral("Arial Black"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+          QStringLiteral("DejaVu Sans")}},
+        {QStringLiteral("Times New Roman"),
+         {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+          QStringLiteral("DejaVu Serif")}},
+        {QStringLiteral("MS Sans Serif"),
+         {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+          QStringLiteral("DejaVu Sans")}},
+    };
+    QFont f;
+    f.setFamilies(fallbacks.value(family, {family}));
+    f.setPointSizeF(points);
+    f.setWeight(QFont::Weight(weight));
+    return f;
+}
+
+void paint(QWidget* w, const QColor& text, const QColor& background)
+{
+    QPalette pal = w->palette();
+    if (text.isValid()) {
+        pal.setColor(QPalette::WindowText, text);
+        pal.setColor(QPalette::Text, text);
+        pal.setColor(QPalette::ButtonText, text);
+    }
+    if (background.isValid()) {
+        pal.setColor(QPalette::Window, background);
+        pal.setColor(QPalette::Base, background);
+        w->setAutoFillBackground(true);
+    }
+    w->setPalette(pal);
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                 int width, int height)
+{
+    auto* g = named(new QGroupBox(caption, parent), name);
+    placeTwips(g, left, top, width, height);
+    return g;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                    int width, int height)
+{
+    auto* b = named(new QPushButton(caption, parent), name);
+    b->setAutoDefault(false);
+    placeTwips(b, left, top, width, height);
+    return b;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                    int width, int height, const QFont& font)
+{
+    QPushButton* b = button(parent, name, caption, left, top, width, height);
+    b->setFont(font);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+              int height)
+{
+    auto* l = named(new QLabel(text, parent), name);
+    placeTwips(l, left, top, width, height);
+    return l;
+}
+
+QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, int left, int top,
+                   int width, int height)
+{
+    auto* e = named(new QLineEdit(text, parent), name);
+    placeTwips(e, left, top, width, height);
+    return e;
+}
+
+QLabel* wrapDownward(QLabel* label)
+{
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    const int needed = label->heightForWidth(label->width());
+    if (needed > label->height())
+        label->resize(label->width(), needed);
+    return label;
+}
+
+} // namespace smartcar
