@@ -25,13 +25,14 @@ QString systemMessageTitle()
 }
 
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                 const QString& text)
+                 const QString& text, const QString& informativeText)
 {
     if (sink()) {
-        sink()({icon, title, text});
+        sink()({icon, title, text, informativeText});
         return;
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.setInformativeText(informativeText);
     box.exec();
 }
 

@@ -18,6 +18,7 @@ struct ShownMessage
     QMessageBox::Icon icon;
     QString title;
     QString text;
+    QString informativeText; // the smaller lines under the text; empty for none
 };
 using MessageSink = std::function<void(const ShownMessage&)>;
 
@@ -26,7 +27,7 @@ MessageSink setMessageSink(MessageSink sink);
 
 // A box with a single OK button; returns when the operator has dismissed it.
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                 const QString& text);
+                 const QString& text, const QString& informativeText = QString());
 
 // The title every box of the console carries.
 QString systemMessageTitle();
