@@ -3,8 +3,10 @@
 #include "serial/commport.h"
 #include "support/consolefixture.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -38,6 +40,7 @@ class TestConnection : public QObject
     Q_OBJECT
 private slots:
     void startUpAndTyping();
+    void adapterPluggedInAfterStartOpensAsCom3();
     void openingAnEntryThenInitialising_data();
     void openingAnEntryThenInitialising();
     void changeStepStopsWaitsThenCloses_data();
@@ -55,7 +58,8 @@ void TestConnection::startUpAndTyping()
     QComboBox* box = fx.ports();
     QCOMPARE(box->currentText(), QStringLiteral("COM1"));
     QCOMPARE(box->toolTip(), fx.car1.slavePath());
-    QCOMPARE(box->itemData(6, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyS6"));
+    QCOMPARE(box->itemData(6, Qt::ToolTipRole).toString(),
+             fx.devices.filePath(QStringLiteral("ttyS6")) + QStringLiteral("（未发现设备）"));
     QVERIFY(fx.button("cmdOpenCOM")->isEnabled() && !fx.button("cmdStart")->isEnabled());
     QVERIFY(!fx.portOpen() && !fx.get<QTimer>("Timer1")->isActive());
     QVERIFY(fx.boxes.messages().isEmpty());
@@ -71,20 +75,49 @@ void TestConnection::startUpAndTyping()
     QCOMPARE(fx.status(), QStringLiteral("系统消息")); // no change step ran
 }
 
+void TestConnection::adapterPluggedInAfterStartOpensAsCom3()
+{
+    ConsoleFixture fx;
+    PtyPair adapter;
+    const QString link = fx.devices.filePath(QStringLiteral("ttyUSB0"));
+    QVERIFY(QFile::link(adapter.slavePath(), link));
+
+    // Dropping the list down looks again.
+    QComboBox* box = fx.ports();
+    box->showPopup();
+    QTRY_VERIFY(box->view()->isVisible());
+    QCOMPARE(box->itemData(2, Qt::ToolTipRole).toString(), link);
+    QCOMPARE(box->itemData(3, Qt::ToolTipRole).toString(),
+             fx.devices.filePath(QStringLiteral("ttyS3")) + QStringLiteral("（未发现设备）"));
+    box->hidePopup();
+
+    fx.pick(2);
+    QCOMPARE(box->lineEdit()->cursorPosition(), 0); // "COM3(USB)" seen from its start
+    QCOMPARE(box->toolTip(), link);
+    fx.click("cmdOpenCOM");
+    QVERIFY(fx.portOpen());
+    QVERIFY(fx.boxes.messages().isEmpty());
+    fx.click("Stop");
+    QCOMPARE(adapter.read(1), QByteArray("\x87"));
+}
+
 void TestConnection::openingAnEntryThenInitialising_data()
 {
     const QString choiceError = QStringLiteral("指定通信端口时发生错误！");
     QTest::addColumn<int>("index");
     QTest::addColumn<bool>("ownCar"); // the test maps a car of its own to this entry
     QTest::addColumn<QString>("box"); // empty: the port opens
+    QTest::addColumn<QString>("detail"); // the lines under the box's text
     QTest::addColumn<int>("number");
-    QTest::newRow("firstEntry") << 0 << false << QString() << 1;
-    QTest::newRow("usbLabelIsOnlyALabel") << 2 << true << QString() << 3;
-    QTest::newRow("COM17IsTheLastThatOpens") << 16 << true << QString() << 17;
-    QTest::newRow("COM18RefusedThoughItExists") << 17 << true << choiceError << 1;
-    QTest::newRow("COM20RefusedThoughItExists") << 19 << true << choiceError << 1;
-    QTest::newRow("missingDevice")
-        << 4 << false << QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。") << 5;
+    QTest::newRow("firstEntry") << 0 << false << QString() << QString() << 1;
+    QTest::newRow("usbLabelIsOnlyALabel") << 2 << true << QString() << QString() << 3;
+    QTest::newRow("COM17IsTheLastThatOpens") << 16 << true << QString() << QString() << 17;
+    QTest::newRow("COM18RefusedThoughItExists") << 17 << true << choiceError << QString() << 1;
+    QTest::newRow("COM20RefusedThoughItExists") << 19 << true << choiceError << QString() << 1;
+    QTest::newRow("missingDeviceNamed")
+        << 4 << false << QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。")
+        << QStringLiteral("未找到设备 /nonexistent/smartcar-test-device：请检查适配器是否已插好。")
+        << 5;
 }
 
 void TestConnection::openingAnEntryThenInitialising()
@@ -92,6 +125,7 @@ void TestConnection::openingAnEntryThenInitialising()
     QFETCH(int, index);
     QFETCH(bool, ownCar);
     QFETCH(QString, box);
+    QFETCH(QString, detail);
     QFETCH(int, number);
     PtyPair car;
     const QByteArray variable = "SMARTCAR_COM" + QByteArray::number(index + 1);
@@ -107,6 +141,8 @@ void TestConnection::openingAnEntryThenInitialising()
     QCOMPARE(fx.button("cmdStart")->isEnabled(), opens);
     QCOMPARE(fx.status(), opens ? kOpened : kStopped);
     QCOMPARE(fx.boxes.texts(), opens ? QStringList() : QStringList{box});
+    if (!opens)
+        QCOMPARE(fx.boxes.messages().first().informativeText, detail);
     QVERIFY(!opens || deviceIs9600_8N1(ownCar ? car.slavePath() : fx.car1.slavePath()));
 
     // Initialising rebuilds the list on the first entry, which changes the port only if the

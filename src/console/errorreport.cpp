@@ -27,6 +27,7 @@ void fill(QMessageBox& box, const ShownMessage& message)
     box.setIcon(message.icon);
     box.setWindowTitle(message.title);
     box.setText(message.text);
+    box.setInformativeText(message.informativeText);
 }
 } // namespace
 
@@ -43,9 +44,9 @@ QString systemMessageTitle()
 }
 
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                 const QString& text)
+                 const QString& text, const QString& informativeText)
 {
-    const ShownMessage message{icon, title, text};
+    const ShownMessage message{icon, title, text, informativeText};
     if (sink()) {
         sink()(message);
         return;

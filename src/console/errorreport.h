@@ -18,6 +18,7 @@ struct ShownMessage
     QMessageBox::Icon icon;
     QString title;
     QString text;
+    QString informativeText; // the smaller lines under the text; empty for none
 };
 using MessageSink = std::function<void(const ShownMessage&)>;
 
@@ -28,7 +29,7 @@ MessageSink setMessageSink(MessageSink sink);
 // operator dismisses it; while it is up, a further message replaces its text rather than
 // opening a second box.
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                 const QString& text);
+                 const QString& text, const QString& informativeText = QString());
 
 // The title every box of the console carries.
 QString systemMessageTitle();

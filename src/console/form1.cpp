@@ -4,6 +4,7 @@
 #include "console/drivekeys.h"
 #include "console/errorreport.h"
 #include "console/keyedstatusbar.h"
+#include "console/portbox.h"
 #include "console/shape.h"
 #include "console/twips.h"
 #include "console/widgets.h"
@@ -189,7 +190,9 @@ void Form1::buildControls()
 
     // Settings.
     auto* Label5 = label(Frame3, "Label5", QStringLiteral("串口号"), 120, 720, 900, 285);
-    cmbCOM = named(new QComboBox(Frame3), "cmbCOM");
+    auto* portBox = named(new PortBox(Frame3), "cmbCOM");
+    portBox->beforeShowing = [this] { refreshPortToolTips(); };
+    cmbCOM = portBox;
     placeTwips(cmbCOM, 1200, 720, 1365, 405);
     cmbCOM->setEditable(true);
     cmbCOM->setInsertPolicy(QComboBox::NoInsert);
@@ -315,8 +318,7 @@ void Form1::fillPortList()
     cmbCOM->clear();
     const QStringList texts = portListTexts();
     cmbCOM->addItems(texts);
-    for (int i = 0; i < texts.size(); ++i)
-        cmbCOM->setItemData(i, deviceForPort(i + 1), Qt::ToolTipRole);
+    refreshPortToolTips();
     selectPortEntry(0);
     if (m_released)
         return;
@@ -344,10 +346,22 @@ void Form1::onPortTextEdited(const QString& text)
     updatePortToolTip();
 }
 
+void Form1::refreshPortToolTips()
+{
+    // One look at the devices for every entry, so the list and the box never disagree.
+    const QStringList tips = portToolTips();
+    for (int i = 0; i < tips.size() && i < cmbCOM->count(); ++i)
+        cmbCOM->setItemData(i, tips.at(i), Qt::ToolTipRole);
+    updatePortToolTip();
+}
+
 void Form1::updatePortToolTip()
 {
+    // Only copies the entry's text: asking the system about its ports takes tens of
+    // milliseconds, too long for every change of entry, and the box looks again anyway
+    // before its tooltip is shown.
     const int index = cmbCOM->currentIndex();
-    cmbCOM->setToolTip(index < 0 ? QString() : deviceForPort(index + 1));
+    cmbCOM->setToolTip(index < 0 ? QString() : cmbCOM->itemData(index, Qt::ToolTipRole).toString());
 }
 
 void Form1::cmbCOM_Click()
@@ -379,9 +393,11 @@ void Form1::cmdOpenCOM_Click()
         cmdOpenCOM->setEnabled(false);
         cmdStart->setEnabled(true);
         setStatus(QStringLiteral("单击【开始通信】按钮，执行通信"));
-    } catch (const Failure&) {
+    } catch (const Failure& failure) {
+        // The detail names the device and why it would not open.
         showMessage(this, QMessageBox::Critical, systemMessageTitle(),
-                    QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。"));
+                    QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。"),
+                    failure.detail());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "serial/commport.h"
 
 #include "common/failure.h"
+#include "serial/openfailure.h"
 #include "serial/portmap.h"
 
 #include <chrono>
@@ -80,7 +81,9 @@ void CommPort::setPortOpen(bool open)
     if (m_port.isOpen())
         throw Failure::portFailure(QStringLiteral("通信端口已经打开"));
 
-    m_port.setPortName(deviceForPort(m_portNumber));
+    // The device is looked up now: an adapter plugged in since the last open is found.
+    const QString device = deviceForPort(m_portNumber);
+    m_port.setPortName(device);
     m_port.setBaudRate(m_settings.baudRate);
     m_port.setParity(m_settings.parity);
     m_port.setDataBits(m_settings.dataBits);
@@ -89,7 +92,7 @@ void CommPort::setPortOpen(bool open)
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString why = m_port.errorString();
         m_port.clearError();
-        throw Failure::portFailure(QStringLiteral("无法打开 %1：%2").arg(m_port.portName(), why));
+        throw Failure::portFailure(explainOpenFailure(diagnoseOpenFailure(device, why)));
     }
     // Bytes that arrived before the port was ours are not the car's answer to anything.
     m_port.clear(QSerialPort::Input);

@@ -34,7 +34,8 @@ public:
 
     bool portOpen() const;
     // true opens port commPort() with the settings (a port failure if the device is missing
-    // or refuses); false closes it, which is harmless on a closed port.
+    // or refuses, its detail naming the device and the cause); false closes it, which is
+    // harmless on a closed port.
     void setPortOpen(bool open);
 
     // 0 text, 1 binary. Bytes are raw either way; the mode is kept for the callers' sake.

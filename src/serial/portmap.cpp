@@ -1,12 +1,72 @@
 #include "serial/portmap.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSerialPortInfo>
 #include <QtGlobal>
+
+#include <algorithm>
+#include <optional>
+
+#ifndef Q_OS_WIN
+#include <dirent.h>
+#endif
 
 namespace smartcar {
 
 namespace {
 constexpr int kListedPorts = 20;
 constexpr int kOpenablePorts = 17;
+// COM3 and COM4 are labelled "(USB)"; the first adapters go there, the rest from COM5 on.
+constexpr int kFirstUsbPort = 3;
+constexpr int kFirstFurtherPort = 5;
+
+QString& directorySetting()
+{
+    static QString directory;
+    return directory;
+}
+
+// The kinds of serial device handed out automatically, in the order they are handed out.
+const char* const kAdapterPrefixes[] = {"ttyUSB", "ttyACM"};
+const char* const kLinkPrefix = "rfcomm";
+
+struct DeviceName
+{
+    int kind; // index into kAdapterPrefixes, or 2 for a Bluetooth link
+    qulonglong number;
+    QString name;
+};
+
+// "ttyUSB12" -> kind 0, number 12. Anything else (no digits, a suffix, another prefix): none.
+std::optional<DeviceName> parseDeviceName(const QString& name)
+{
+    const QLatin1String prefixes[] = {QLatin1String(kAdapterPrefixes[0]),
+                                          QLatin1String(kAdapterPrefixes[1]),
+                                          QLatin1String(kLinkPrefix)};
+    for (int kind = 0; kind < 3; ++kind) {
+        const QLatin1String prefix = prefixes[kind];
+        if (!name.startsWith(prefix) || name.size() == prefix.size())
+            continue;
+        const QStringView digits = QStringView(name).mid(prefix.size());
+        if (digits.size() > 9
+            || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); }))
+            return std::nullopt;
+        return DeviceName{kind, digits.toULongLong(), name};
+    }
+    return std::nullopt;
+}
+
+QString joinPath(const QString& directory, const QString& name)
+{
+    return QDir::cleanPath(directory + QLatin1Char('/') + name);
+}
+
+QString fallbackDevice(const QString& directory, int portNumber)
+{
+    return joinPath(directory, QStringLiteral("ttyS%1").arg(portNumber - 1));
+}
 } // namespace
 
 QStringList portListTexts()
@@ -26,17 +86,156 @@ bool isOpenableIndex(int index)
     return index >= 0 && index < kOpenablePorts;
 }
 
+QString deviceDirectory()
+{
+    const QString& set = directorySetting();
+    return set.isEmpty() ? QStringLiteral("/dev") : set;
+}
+
+void setDeviceDirectory(const QString& directory)
+{
+    directorySetting() = directory;
+}
+
+QStringList presentSerialDevices(const QString& directory)
+{
+    QStringList names;
+#ifndef Q_OS_WIN
+    // A plain directory read: no stat per entry, so a look at /dev stays cheap enough to
+    // repeat every time the list is shown.
+    DIR* dir = ::opendir(QFile::encodeName(directory).constData());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (parseDeviceName(name))
+            names << name;
+    }
+    ::closedir(dir);
+#else
+    Q_UNUSED(directory);
+#endif
+    return names;
+}
+
+QMap<int, QString> portOverrides()
+{
+    QMap<int, QString> overrides;
+    for (int n = 1; n <= kListedPorts; ++n) {
+        const QByteArray name = "SMARTCAR_COM" + QByteArray::number(n);
+        const QString mapped = qEnvironmentVariable(name.constData());
+        if (!mapped.isEmpty())
+            overrides.insert(n, mapped);
+    }
+    return overrides;
+}
+
+QStringList assignPortDevices(const QString& directory, const QStringList& present,
+                              const QMap<int, QString>& overrides)
+{
+    QStringList claimed;
+    for (const QString& device : overrides)
+        claimed << QDir::cleanPath(device);
+
+    std::vector<DeviceName> adapters;
+    std::vector<DeviceName> links;
+    for (const QString& name : present) {
+        const auto parsed = parseDeviceName(name);
+        if (!parsed || claimed.contains(joinPath(directory, name)))
+            continue;
+        (parsed->kind == 2 ? links : adapters).push_back(*parsed);
+    }
+    const auto byKindThenNumber = [](const DeviceName& a, const DeviceName& b) {
+        if (a.kind != b.kind)
+            return a.kind < b.kind;
+        if (a.number != b.number)
+            return a.number < b.number;
+        return a.name < b.name; // "ttyUSB1" and "ttyUSB01" both exist: keep an order anyway
+    };
+    std::sort(adapters.begin(), adapters.end(), byKindThenNumber);
+    std::sort(links.begin(), links.end(), byKindThenNumber);
+
+    // The USB entries take adapters only; the further entries take what adapters are left,
+    // then the links.
+    std::vector<DeviceName> further(adapters.begin() + std::min<size_t>(2, adapters.size()),
+                                    adapters.end());
+    further.insert(further.end(), links.begin(), links.end());
+    adapters.resize(std::min<size_t>(2, adapters.size()));
+
+    QStringList devices;
+    size_t nextAdapter = 0;
+    size_t nextFurther = 0;
+    for (int n = 1; n <= kListedPorts; ++n) {
+        if (overrides.contains(n)) {
+            devices << overrides.value(n);
+            continue;
+        }
+        const DeviceName* found = nullptr;
+        if (n >= kFirstUsbPort && n < kFirstFurtherPort && nextAdapter < adapters.size())
+            found = &adapters[nextAdapter++];
+        else if (n >= kFirstFurtherPort && nextFurther < further.size())
+            found = &further[nextFurther++];
+        devices << (found ? joinPath(directory, found->name) : fallbackDevice(directory, n));
+    }
+    return devices;
+}
+
 QString deviceForPort(int portNumber)
 {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(portNumber);
 #else
+    const QString directory = deviceDirectory();
+    if (portNumber >= 1 && portNumber <= kListedPorts) {
+        return assignPortDevices(directory, presentSerialDevices(directory), portOverrides())
+            .at(portNumber - 1);
+    }
     const QByteArray name = "SMARTCAR_COM" + QByteArray::number(portNumber);
     const QString mapped = qEnvironmentVariable(name.constData());
-    if (!mapped.isEmpty())
-        return mapped;
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+    return mapped.isEmpty() ? fallbackDevice(directory, portNumber) : mapped;
 #endif
+}
+
+QStringList portToolTips()
+{
+    // Qt's list knows descriptions for real adapters; it is only asked, never trusted to
+    // say what exists (it lists neither pseudo-terminals nor links standing in for one).
+    QHash<QString, QString> descriptions;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : ports) {
+        QString text = info.description();
+        if (text.isEmpty())
+            text = info.manufacturer();
+        if (!text.isEmpty())
+            descriptions.insert(info.systemLocation(), text);
+    }
+
+    QStringList tips;
+#ifdef Q_OS_WIN
+    for (int n = 1; n <= kListedPorts; ++n) {
+        const QString device = deviceForPort(n);
+        const QString text = descriptions.value(QStringLiteral("\\\\.\\") + device,
+                                                descriptions.value(device));
+        tips << (text.isEmpty() ? device : device + QStringLiteral(" · ") + text);
+    }
+#else
+    const QString directory = deviceDirectory();
+    const QStringList devices
+        = assignPortDevices(directory, presentSerialDevices(directory), portOverrides());
+    for (const QString& device : devices) {
+        const QFileInfo info(device);
+        if (!info.exists()) {
+            tips << device + QStringLiteral("（未发现设备）");
+            continue;
+        }
+        // A link (udev's or a test's) is described by what it points at.
+        QString text = descriptions.value(device);
+        if (text.isEmpty() && info.isSymLink())
+            text = descriptions.value(info.canonicalFilePath());
+        tips << (text.isEmpty() ? device : device + QStringLiteral(" · ") + text);
+    }
+#endif
+    return tips;
 }
 
 } // namespace smartcar

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +13,37 @@ QStringList portListTexts();
 // Only the first seventeen entries (COM1 to COM17) may be opened.
 bool isOpenableIndex(int index);
 
-// The host device behind a port number. On Windows "COMn" itself; elsewhere the environment
-// variable SMARTCAR_COM<n> when it is set and not empty, otherwise /dev/ttyS<n-1>.
+// Where serial device nodes are looked for: "/dev" unless set otherwise. An empty text
+// restores "/dev". Every lookup below reads it afresh.
+QString deviceDirectory();
+void setDeviceDirectory(const QString& directory);
+
+// The names in `directory` that are serial adapters or Bluetooth serial links: ttyUSB<k>,
+// ttyACM<k> and rfcomm<k>. Any kind of node counts, a symbolic link too (even one whose
+// target is gone: it is there, and opening it will say what is wrong).
+QStringList presentSerialDevices(const QString& directory);
+
+// SMARTCAR_COM<n> for the listed entries, where set and not empty.
+QMap<int, QString> portOverrides();
+
+// Which device each listed entry stands for; element i is port number i + 1.
+//  - an entry with an override gets the override;
+//  - COM1 and COM2 are the on-board ports ttyS0 and ttyS1;
+//  - COM3 and COM4 take the first two adapters present, ttyUSB before ttyACM, each by number;
+//  - COM5 upward take the further adapters, then the rfcomm links, each by number;
+//  - an entry no device falls to keeps ttyS<n-1>.
+// A device an override names is not handed to another entry as well. Pure: `present` holds
+// names inside `directory`, as presentSerialDevices gives them.
+QStringList assignPortDevices(const QString& directory, const QStringList& present,
+                              const QMap<int, QString>& overrides);
+
+// The host device behind a port number, looked up now. On Windows "COMn" itself; elsewhere
+// by assignPortDevices over deviceDirectory(), what is present there and the overrides.
 QString deviceForPort(int portNumber);
+
+// One tooltip per listed entry: the device path and, when Qt's port list knows it, the
+// device's description ("/dev/ttyUSB0 · USB2.0-Serial"), or the path followed by
+// "（未发现设备）" when nothing is there.
+QStringList portToolTips();
 
 } // namespace smartcar

@@ -1,6 +1,7 @@
 #include "support/consolefixture.h"
 
 #include "serial/commport.h"
+#include "serial/portmap.h"
 
 #include <QTimer>
 
@@ -9,6 +10,7 @@ ConsoleFixture::ConsoleFixture()
     qputenv("SMARTCAR_COM1", car1.slavePath().toLocal8Bit());
     qputenv("SMARTCAR_COM2", car2.slavePath().toLocal8Bit());
     qputenv("SMARTCAR_COM5", "/nonexistent/smartcar-test-device");
+    smartcar::setDeviceDirectory(devices.path());
     m_form = new smartcar::Form1;
     m_form->show();
 }
@@ -17,6 +19,7 @@ ConsoleFixture::~ConsoleFixture()
 {
     delete m_form.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    smartcar::setDeviceDirectory(QString());
 }
 
 void ConsoleFixture::pick(int index)

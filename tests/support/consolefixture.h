@@ -10,13 +10,16 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
 #include <memory>
 
 // The real main window with COM1 and COM2 mapped to pseudo-terminals (car1, car2) and COM5
-// mapped to a device that does not exist. Message boxes are recorded, never shown.
+// mapped to a device that does not exist. Devices are looked for in `devices`, an empty
+// directory of the test's own, so what is plugged into the machine cannot change a test.
+// Message boxes are recorded, never shown.
 class ConsoleFixture
 {
 public:
@@ -50,6 +53,7 @@ public:
     PtyPair car1;
     PtyPair car2;
     MessageRecorder boxes;
+    QTemporaryDir devices;
 
 private:
     QPointer<smartcar::Form1> m_form;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QComboBox>
+
+#include <functional>
+
+namespace smartcar {
+
+// The port drop-down. Adapters come and go while the console runs, so what the entries stand
+// for is looked at again whenever the operator is about to read it: as the list drops down
+// and as a tooltip is asked for (`beforeShowing`). The box itself keeps its fixed size; the
+// list is made as wide as its longest entry, and a chosen entry shows from its start.
+class PortBox : public QComboBox
+{
+public:
+    explicit PortBox(QWidget* parent = nullptr);
+
+    std::function<void()> beforeShowing;
+
+    void showPopup() override;
+
+protected:
+    bool event(QEvent* event) override;
+};
+
+} // namespace smartcar

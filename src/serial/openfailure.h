@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace smartcar {
+
+// Why a serial device could not be opened. Qt folds a missing lock, a refused permission and
+// some busy devices into one error, so the cause is read from the device itself.
+struct OpenFailure
+{
+    enum class Cause {
+        Missing,      // no node, a link to nothing, or a node with no device behind it
+        NoPermission, // the user may not read and write it
+        Busy,         // another program holds it (exclusive open or a live lock file)
+        Other,        // anything else; `reason` says what
+    };
+
+    Cause cause = Cause::Other;
+    QString device;
+    QString group;    // for NoPermission: the group owning the node, when it could be read
+    qint64 holder = 0; // for Busy: the process named by a lock file, when there is one
+    QString reason;   // for Other: the system's own words
+};
+
+// Looks at `device` after an open of it failed. `openError` is what the open itself said;
+// it is the reason given when the device shows nothing wrong. Opens the device only when
+// nothing cheaper tells the cause, and then without waiting and without taking it over.
+OpenFailure diagnoseOpenFailure(const QString& device, const QString& openError);
+
+// One or two plain Chinese lines for the operator: the device, the cause and what to do.
+QString explainOpenFailure(const OpenFailure& failure);
+
+} // namespace smartcar
