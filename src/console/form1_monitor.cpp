@@ -51,11 +51,11 @@ void Form1::Timer1_Timer()
     });
 
     int waiting = 0;
-    std::optional<QString> reading;
+    std::optional<quint8> reading;
     try {
         MSComm1->setInputMode(kBinaryInput);
         waiting = MSComm1->inBufferCount();
-        reading = readingText(hexText(MSComm1->input()));
+        reading = readingOf(MSComm1->input());
         const qint32 interval = toWholeNumber(delaytime->text(), QStringLiteral("「采样间隔」"));
         if (!waitPaced(interval))
             return;
