@@ -27,23 +27,8 @@ void CarModel::apply(const Frame& frame, Time now)
         m_from = m_target = 0;
         m_since = now;
         break;
-    case Frame::Kind::Left:
-        m_steering = Steering::Left;
-        break;
-    case Frame::Kind::Right:
-        m_steering = Steering::Right;
-        break;
-    case Frame::Kind::CentreAfterLeft:
-    case Frame::Kind::CentreAfterRight:
-        m_steering = Steering::Centre;
-        break;
-    case Frame::Kind::RangingOn:
-        m_ranging = true;
-        break;
-    case Frame::Kind::RangingOff:
-        m_ranging = false;
-        break;
-    case Frame::Kind::Raw:
+    default:
+        // Steering and ranging change nothing the car reports: no obstacle is modelled.
         break;
     }
 }

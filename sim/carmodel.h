@@ -23,8 +23,6 @@ public:
     // How long the wheels take to get from their speed at a command to the commanded one.
     static constexpr std::chrono::milliseconds kRampTime{1000};
 
-    enum class Steering { Centre, Left, Right };
-
     // Advance, retreat and hot start set a new target and the wheels ramp to it in a straight
     // line over kRampTime, from wherever they are at `now`; turning from forward to backward
     // passes through standstill on the way. Cold brake stops the wheels at once.
@@ -35,16 +33,11 @@ public:
     // What the car reports: the wheel speed without its direction, 0 to 255.
     quint8 wheelRpm(Time now) const;
     int targetVelocity() const { return m_target; }
-    Steering steering() const { return m_steering; }
-    // Remembered and shown only: no obstacle is modelled, so ranging leaves the speed alone.
-    bool ranging() const { return m_ranging; }
 
 private:
     int m_from = 0;   // velocity when the last speed command came
     int m_target = 0; // velocity being ramped to
     Time m_since{0};  // when the last speed command came
-    Steering m_steering = Steering::Centre;
-    bool m_ranging = false;
 };
 
 // One line of the frame log: time stamp, the bytes in hex, what they mean and, for the

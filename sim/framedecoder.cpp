@@ -1,6 +1,6 @@
 #include "framedecoder.h"
 
-#include "car/frames.h"
+#include "car/carcode.h"
 
 namespace smartcar::sim {
 

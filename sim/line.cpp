@@ -1,9 +1,10 @@
 #include "line.h"
 
+#include "rawpty.h"
+
 #include <QFile>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -20,26 +21,19 @@ QString lastError(const char* what)
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-bool makeRaw(int fd, bool setLine)
+// 9600 baud, 8 data bits, no parity, 1 stop bit, raw. cfmakeraw leaves VMIN at 1: together
+// with O_NONBLOCK an empty line reads as EAGAIN and only a hang-up reads as 0.
+bool makeRaw9600(int fd)
 {
     termios t{};
     if (::tcgetattr(fd, &t) != 0)
         return false;
     ::cfmakeraw(&t);
-    if (setLine) {
-        t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
-        t.c_cflag |= CS8 | CLOCAL | CREAD;
-        ::cfsetispeed(&t, B9600);
-        ::cfsetospeed(&t, B9600);
-    }
-    // cfmakeraw leaves VMIN at 1. Together with O_NONBLOCK an empty line then reads as
-    // EAGAIN and only a hang-up reads as 0, so the two can be told apart.
+    t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    ::cfsetispeed(&t, B9600);
+    ::cfsetospeed(&t, B9600);
     return ::tcsetattr(fd, TCSANOW, &t) == 0;
-}
-
-void setNonBlocking(int fd)
-{
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
 
 } // namespace
@@ -54,30 +48,12 @@ Line::~Line()
 
 bool Line::openPseudoTerminal(QString* error)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0) {
-        *error = lastError("posix_openpt");
+    RawPty pty;
+    if (!openRawPty(&pty, error))
         return false;
-    }
-    const char* name = nullptr;
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || !(name = ::ptsname(master))) {
-        *error = lastError("grantpt/unlockpt");
-        ::close(master);
-        return false;
-    }
-    const QString path = QString::fromLocal8Bit(name);
-    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave < 0 || !makeRaw(slave, false)) {
-        *error = lastError(name);
-        if (slave >= 0)
-            ::close(slave);
-        ::close(master);
-        return false;
-    }
-    setNonBlocking(master);
-    m_fd = master;
-    m_slave = slave;
-    m_path = path;
+    m_fd = pty.master;
+    m_slave = pty.slave;
+    m_path = pty.path;
     return true;
 }
 
@@ -89,7 +65,7 @@ bool Line::openDevice(const QString& path, QString* error)
         *error = lastError(name.constData());
         return false;
     }
-    if (!makeRaw(fd, true)) {
+    if (!makeRaw9600(fd)) {
         *error = lastError(name.constData());
         ::close(fd);
         return false;

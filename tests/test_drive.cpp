@@ -25,8 +25,6 @@ class TestDrive : public QObject
 private slots:
     void frameFromText_data();
     void frameFromText();
-    void turnTimeLimit_data();
-    void turnTimeLimit();
     void turnFrameStaysOnTheWireForTheTurnTime();
     void rangingBoxSendsTheStateItShows();
     void noPortSendsNothingAndDoesNotWait();
@@ -101,28 +99,6 @@ void TestDrive::frameFromText()
     // The console carries on: the next frame is whole and carries no stale byte.
     fx.click("Stop");
     QCOMPARE(fx.car1.read(1), bytes({0x87}));
-}
-
-void TestDrive::turnTimeLimit_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("result"); // the turn time, or the failure
-    QTest::newRow("tenSecondsIsTheLongest") << "10000" << "10000";
-    QTest::newRow("halfRoundsDownToTheLimit") << "10000.5" << "10000";
-    QTest::newRow("justOverTheLimit") << "10000.6" << kTurnTooLong;
-    QTest::newRow("weeksAreRefusedNotWaited") << "2147483647" << kTurnTooLong;
-    QTest::newRow("negativeIsNoWaitNotRefused") << "-20000" << "-20000";
-}
-
-void TestDrive::turnTimeLimit()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, result);
-    try {
-        QCOMPARE(QString::number(turnTime(text)), result);
-    } catch (const Failure& f) {
-        QCOMPARE(f.describe(), result);
-    }
 }
 
 void TestDrive::turnFrameStaysOnTheWireForTheTurnTime()

@@ -1,31 +1,20 @@
 // The car vanishing under the console, and a car that floods the line.
+#include "resident.h"
 #include "support/consolefixture.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QTimer>
 
 #include <atomic>
 #include <thread>
 
-#include <unistd.h>
-
 using namespace std::chrono_literals;
+using smartcar::residentMiB;
 
 namespace {
 
 const QString kVanished = QStringLiteral("通信端口已断开，请检查无线适配器");
-
-double residentMiB()
-{
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1 << 20) : 0;
-}
 
 QString caption(const ConsoleFixture& fx) { return fx.get<QLabel>("lblValue")->text(); }
 
@@ -100,9 +89,6 @@ void TestEndurance::unplugged()
 void TestEndurance::floodKeepsTheConsoleAnswering()
 {
     ConsoleFixture fx;
-    auto* timer = fx.get<QTimer>("Timer1");
-    int ticks = 0;
-    QObject::connect(timer, &QTimer::timeout, [&] { ++ticks; });
     QVERIFY(fx.open(0));
     fx.click("cmdStart");
     QTest::qWait(300);
@@ -123,9 +109,6 @@ void TestEndurance::floodKeepsTheConsoleAnswering()
         flooding = false;
     });
 
-    QElapsedTimer wall;
-    wall.start();
-    const int ticksBefore = ticks;
     int clicksAnswered = 0;
     double peak = before;
     while (flooding) {
@@ -136,11 +119,6 @@ void TestEndurance::floodKeepsTheConsoleAnswering()
         peak = qMax(peak, residentMiB());
     }
     car.join();
-    const double seconds = double(wall.elapsed()) / 1000.0;
-    const int flooded = ticks - ticksBefore;
-
-    QVERIFY2(flooded >= int(8 * seconds),
-             qPrintable(QStringLiteral("%1 ticks in %2 s").arg(flooded).arg(seconds)));
     QVERIFY2(peak - before < 20.0, qPrintable(QStringLiteral("grew %1 MiB").arg(peak - before)));
     QVERIFY(fx.boxes.messages().isEmpty());
 

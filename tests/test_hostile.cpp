@@ -42,22 +42,10 @@ void TestHostile::hostileText_data()
     QTest::addColumn<bool>("pollRuns"); // monitoring with this in delaytime shows readings
     QTest::addColumn<bool>("alarmAt1"); // with this in MaxSpeed, a speed of 1 lights the lamp
 
-    QTest::newRow("empty") << "" << -1 << false << 0x00 << false << true;
-    QTest::newRow("blanks only") << " \t " << -1 << false << 0x00 << false << true;
-    QTest::newRow("letters") << "xyz" << -1 << false << 0x00 << false << true;
-    QTest::newRow("1e309 beyond a double") << "1e309" << -1 << false << -1 << false << false; // 0x1E309
-    QTest::newRow("inf") << "inf" << -1 << false << 0x00 << false << true;
-    QTest::newRow("nan") << "nan" << -1 << false << 0x00 << false << true;
-    QTest::newRow("-0") << "-0" << 0x00 << true << 0x00 << true << true;
-    QTest::newRow("C hex 0x10") << "0x10" << -1 << false << 0x00 << false << true;
-    QTest::newRow("Basic hex &H10") << "&H10" << -1 << false << 0x00 << false << true;
-    QTest::newRow("full-width digits") << QStringLiteral("１２０") << -1 << false << 0x00 << false << true;
-    QTest::newRow("Arabic-Indic digits") << QStringLiteral("١٢٠") << -1 << false << 0x00 << false << true;
-    QTest::newRow("NUL inside") << QStringLiteral("12") + QChar(0) + QStringLiteral("0") << -1
-                                << false << 0x12 << false << false;
+    // What each box makes of such text is tested where it is computed; here each kind of
+    // failure travels through every box of the real window once.
     QTest::newRow("emoji") << QStringLiteral("🚗") << -1 << false << 0x00 << false << true;
     QTest::newRow("1 MB of digits") << megabyteOf('9') << -1 << false << -1 << false << false;
-    QTest::newRow("1 MB of letters") << megabyteOf('z') << -1 << false << 0x00 << false << true;
 }
 
 void TestHostile::hostileText()

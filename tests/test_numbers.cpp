@@ -1,5 +1,5 @@
-// The number readings. What the driving, monitoring and hostile-text tests already send
-// through the window (speed bytes, raw bytes, turn times, alarm speeds) is not repeated here.
+// The number readings. What the speed byte, raw byte, turn time and alarm make of them is
+// tested with those in test_core.
 #include "common/failure.h"
 #include "common/numbers.h"
 
@@ -36,6 +36,9 @@ void TestNumbers::strictReadings_data()
     QTest::addColumn<double>("value");
     QTest::newRow("explicitPlus") << "+5" << false << kOk << 5.0;
     QTest::newRow("leadingPoint") << ".5" << false << kOk << 0.5;
+    QTest::newRow("trailingPoint") << "5." << false << kOk << 5.0;
+    QTest::newRow("signedExponent") << "-.5e+3" << false << kOk << -500.0;
+    QTest::newRow("smallestDenormal") << "4.9e-324" << false << kOk << 4.9e-324;
     QTest::newRow("upperCaseNegativeExponent") << "25E-1" << false << kOk << 2.5;
     QTest::newRow("underflowIsZeroNotOverflow") << "1e-400" << false << kOk << 0.0;
     QTest::newRow("blanksOnly") << " \t " << false << kNotANumber << 0.0;
@@ -48,6 +51,7 @@ void TestNumbers::strictReadings_data()
     QTest::newRow("commaAsDecimalPoint") << "1,5" << false << kNotANumber << 0.0;
     QTest::newRow("fullWidthDigits") << QStringLiteral("１２０") << false << kNotANumber << 0.0;
     QTest::newRow("beyondADouble") << "1e309" << false << kTooLarge << 0.0;
+    QTest::newRow("negativeBeyondADouble") << "-1.8e308" << false << kTooLarge << 0.0;
     QTest::newRow("negativeHalfToEven") << "-2.5" << true << kOk << -2.0;
     QTest::newRow("halfBelowSmallestRoundsIn") << "-2147483648.5" << true << kOk << -2147483648.0;
     QTest::newRow("roundsDownIntoRange") << "2147483647.4" << true << kOk << 2147483647.0;
@@ -110,6 +114,8 @@ void TestNumbers::lenientReadings_data()
     QTest::newRow("leadingZerosDoNotCount") << "000000000FFFFFFFF" << qint64(0xffffffff) << 0.0;
     QTest::newRow("hexWouldWrapToSmall") << "100000001" << qint64(-1) << 100000001.0;
     QTest::newRow("hugeDecimalIsInfinite") << QString(400, u'9') << qint64(-1) << kInf;
+    QTest::newRow("hugeNegativeIsInfinite") << "-" + QString(400, u'9') << qint64(0) << -kInf;
+    QTest::newRow("tinyIsZero") << "0." + QString(400, u'0') + "1" << qint64(0) << 0.0;
 }
 
 void TestNumbers::lenientReadings()

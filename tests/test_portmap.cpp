@@ -2,7 +2,7 @@
 // calculations themselves: no window and no application object.
 #include "serial/openfailure.h"
 #include "serial/portmap.h"
-#include "support/ptypair.h"
+#include "ptypair.h"
 
 #include <QFile>
 #include <QSerialPort>

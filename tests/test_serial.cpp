@@ -2,7 +2,7 @@
 #include "common/failure.h"
 #include "serial/commport.h"
 #include "support/bytes.h"
-#include "support/ptypair.h"
+#include "ptypair.h"
 
 #include <QSignalSpy>
 #include <QTest>

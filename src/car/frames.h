@@ -1,29 +1,15 @@
 #pragma once
 
+#include "car/carcode.h"
+
 #include <QString>
 #include <QStringView>
 
 #include <chrono>
 
-// Command codes and the bytes of the frames sent to the car.
+// The bytes of the frames sent to the car.
 
 namespace smartcar {
-
-// The code byte that starts every built-in frame. The car's controller knows nothing else.
-enum class CarCode : quint8 {
-    TurnLeft = 0x81,
-    TurnRight = 0x82,
-    CentreAfterLeft = 0x83,
-    CentreAfterRight = 0x84,
-    Advance = 0x85,
-    Retreat = 0x86,
-    ColdBrake = 0x87,
-    RangingOn = 0x88,
-    RangingOff = 0x89,
-    HotStart = 0x8A,
-};
-
-inline constexpr char codeByte(CarCode code) { return char(quint8(code)); }
 
 // Field names as the error report shows them.
 inline const QString kSpeedField = QStringLiteral("「更新速度」");

@@ -23,10 +23,10 @@ public:
     Failure(Kind kind, QString detail);
 
     Kind kind() const { return m_kind; }
-    // What went wrong in the operator's terms, without the kind's name.
-    const QString& detail() const { return m_detail; }
     // The full Chinese sentence shown to the operator, e.g. "类型不匹配：「更新速度」不是数字".
     QString describe() const;
+    // What went wrong without the kind's name: the lines under a box that has its own text.
+    const QString& detail() const { return m_detail; }
 
     static QString kindName(Kind kind);
 

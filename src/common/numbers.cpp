@@ -2,9 +2,8 @@
 
 #include "common/failure.h"
 
-#include <QByteArray>
+#include <QLocale>
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -39,71 +38,14 @@ int hexValue(QChar c)
     return -1;
 }
 
-// Whether a well-formed decimal that does not fit a double is too large (rather than too
-// small): the place of its first significant digit plus its exponent.
-bool isHuge(const QByteArray& ascii)
+// Converts text already known to be a well-formed ASCII decimal. QLocale::c() reads it the
+// same whatever locale Qt took from the environment (a German desktop would read "1,5").
+// Gives an infinity of the right sign on overflow and zero on underflow.
+double convertDecimal(QStringView ascii)
 {
-    qsizetype e = ascii.indexOf('e');
-    if (e < 0)
-        e = ascii.indexOf('E');
-    const QByteArray mantissa = e < 0 ? ascii : ascii.left(e);
-    qint64 exponent = 0;
-    if (e >= 0) {
-        const QByteArray exp = ascii.mid(e + 1);
-        const bool negative = exp.startsWith('-');
-        for (char c : exp) {
-            if (c >= '0' && c <= '9')
-                exponent = qMin<qint64>(exponent * 10 + (c - '0'), qint64(1) << 40);
-        }
-        if (negative)
-            exponent = -exponent;
-    }
-    const qsizetype point = mantissa.indexOf('.');
-    const qsizetype intEnd = point < 0 ? mantissa.size() : point;
-    qint64 place = 0; // decimal place of the first significant digit: 0 for units
-    bool found = false;
-    qsizetype intStart = 0;
-    while (intStart < intEnd && !(mantissa[intStart] >= '0' && mantissa[intStart] <= '9'))
-        ++intStart; // the sign
-    for (qsizetype i = intStart; i < intEnd; ++i) {
-        if (mantissa[i] != '0') {
-            place = intEnd - i - 1;
-            found = true;
-            break;
-        }
-    }
-    if (!found && point >= 0) {
-        for (qsizetype i = point + 1; i < mantissa.size(); ++i) {
-            if (mantissa[i] != '0') {
-                place = -(i - point);
-                found = true;
-                break;
-            }
-        }
-    }
-    return found && place + exponent > 0;
-}
-
-// Converts ASCII text already known to be a well-formed decimal. from_chars is independent of
-// the C locale, which Qt sets from the environment (a German desktop would read "1,5").
-// Returns nothing on overflow; an underflow gives a signed zero.
-std::optional<double> convertDecimal(const QByteArray& ascii)
-{
-    double value = 0;
-    const char* first = ascii.constData();
-    const char* last = first + ascii.size();
-    const bool negative = first != last && *first == '-';
-    if (first != last && (*first == '+' || *first == '-'))
-        ++first; // from_chars takes no '+'; the sign is put back below
-    const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
-    if (ec == std::errc::result_out_of_range) {
-        if (isHuge(ascii))
-            return std::nullopt;
-        value = 0;
-    } else if (ec != std::errc() || ptr != last || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return negative ? -value : value;
+    bool ok = false;
+    const double value = QLocale::c().toDouble(ascii, &ok);
+    return ok || std::isinf(value) ? value : 0.0;
 }
 
 } // namespace
@@ -118,61 +60,44 @@ double toNumber(QStringView text, const QString& field)
         --end;
 
     // sign? digits* ('.' digits*)? with at least one digit, then (e|E) sign? digits+
-    QByteArray ascii;
     qsizetype i = begin;
-    if (i < end && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
-        ascii += char(text[i++].unicode());
-    int mantissaDigits = 0;
-    while (i < end && isAsciiDigit(text[i])) {
-        ascii += char(text[i++].unicode());
-        ++mantissaDigits;
-    }
+    const auto skipDigits = [&] {
+        const qsizetype from = i;
+        while (i < end && isAsciiDigit(text[i]))
+            ++i;
+        return i - from;
+    };
+    const auto skipSign = [&] {
+        if (i < end && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+            ++i;
+    };
+    skipSign();
+    qsizetype mantissaDigits = skipDigits();
     if (i < end && text[i] == QLatin1Char('.')) {
-        ascii += '.';
         ++i;
-        while (i < end && isAsciiDigit(text[i])) {
-            ascii += char(text[i++].unicode());
-            ++mantissaDigits;
-        }
+        mantissaDigits += skipDigits();
     }
     if (mantissaDigits == 0)
         throw Failure::typeMismatch(field);
     if (i < end && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
-        ascii += 'e';
         ++i;
-        if (i < end && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
-            ascii += char(text[i++].unicode());
-        int exponentDigits = 0;
-        while (i < end && isAsciiDigit(text[i])) {
-            ascii += char(text[i++].unicode());
-            ++exponentDigits;
-        }
-        if (exponentDigits == 0)
+        skipSign();
+        if (skipDigits() == 0)
             throw Failure::typeMismatch(field);
     }
     if (i != end)
         throw Failure::typeMismatch(field);
 
-    const auto value = convertDecimal(ascii);
-    if (!value)
+    const double value = convertDecimal(text.sliced(begin, end - begin));
+    if (std::isinf(value))
         throw Failure::overflow(field);
-    return *value;
-}
-
-double roundHalfEven(double value)
-{
-    const double down = std::floor(value);
-    const double diff = value - down;
-    if (diff < 0.5)
-        return down;
-    if (diff > 0.5)
-        return down + 1;
-    return std::fmod(down, 2.0) == 0 ? down : down + 1;
+    return value;
 }
 
 qint32 toWholeNumber(QStringView text, const QString& field)
 {
-    const double whole = roundHalfEven(toNumber(text, field));
+    // nearbyint rounds in the default mode, to nearest with an exact half going to the even one.
+    const double whole = std::nearbyint(toNumber(text, field));
     if (whole < double(std::numeric_limits<qint32>::min())
         || whole > double(std::numeric_limits<qint32>::max()))
         throw Failure::overflow(field);
@@ -232,7 +157,7 @@ std::optional<quint32> readLeadingHex(QStringView text)
 
 double readLeadingDecimal(QStringView text)
 {
-    QByteArray ascii;
+    QString ascii;
     bool signSeen = false;
     bool pointSeen = false;
     bool digitSeen = false;
@@ -242,25 +167,16 @@ double readLeadingDecimal(QStringView text)
         if (!signSeen && !pointSeen && !digitSeen
             && (c == QLatin1Char('+') || c == QLatin1Char('-'))) {
             signSeen = true;
-            ascii += char(c.unicode());
         } else if (isAsciiDigit(c)) {
             digitSeen = true;
-            ascii += char(c.unicode());
         } else if (c == QLatin1Char('.') && !pointSeen) {
             pointSeen = true;
-            ascii += '.';
         } else {
             break;
         }
+        ascii += c;
     }
-    if (!digitSeen)
-        return 0;
-    const bool negative = ascii.startsWith('-');
-    const auto value = convertDecimal(ascii);
-    if (!value)
-        return negative ? -std::numeric_limits<double>::infinity()
-                        : std::numeric_limits<double>::infinity();
-    return *value;
+    return digitSeen ? convertDecimal(ascii) : 0.0;
 }
 
 } // namespace smartcar

@@ -21,9 +21,6 @@ double toNumber(QStringView text, const QString& field);
 // Throws Failure::overflow(field) outside the signed 32-bit range.
 qint32 toWholeNumber(QStringView text, const QString& field);
 
-// Rounds half to even; the caller makes sure the value is finite.
-double roundHalfEven(double value);
-
 // A double in plain decimal notation with at most 15 significant digits, the last one rounded
 // to nearest: "-" for negatives, no leading zeros but a single 0, the decimal point and the
 // fraction digits only when there is a fraction ("60", "60.45", "-10", "0.5"). Numbers that

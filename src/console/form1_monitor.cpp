@@ -44,11 +44,11 @@ void Form1::Timer1_Timer()
     const quint64 tick = ++m_ticksBegun;
 
     int waiting = 0;
-    std::optional<QString> reading;
+    std::optional<quint8> reading;
     try {
         MSComm1->setInputMode(kBinaryInput);
         waiting = MSComm1->inBufferCount();
-        reading = readingText(hexText(MSComm1->input()));
+        reading = readingOf(MSComm1->input());
         const qint32 interval = samplingInterval(delaytime->text());
         if (!waitPaced(interval))
             return;

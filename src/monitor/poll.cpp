@@ -5,40 +5,22 @@
 
 namespace smartcar {
 
-namespace {
-
-// The reading is always the two digits readingText passed on.
-int readingValue(QStringView reading)
+std::optional<quint8> readingOf(QByteArrayView received)
 {
-    bool ok = false;
-    const int value = reading.toInt(&ok, 16);
-    Q_ASSERT(ok && reading.size() == 2);
-    return value;
-}
-
-} // namespace
-
-QString hexText(QByteArrayView received)
-{
-    return QString::fromLatin1(received.toByteArray().toHex().toUpper());
-}
-
-std::optional<QString> readingText(const QString& hexText)
-{
-    if (hexText.size() != 2)
+    if (received.size() != 1)
         return std::nullopt;
-    return hexText;
+    return quint8(received.front());
 }
 
-QString speedCaption(QStringView reading)
+QString speedCaption(quint8 reading)
 {
-    return QStringLiteral("%1R/Min").arg(readingValue(reading), 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1R/Min").arg(int(reading), 2, 10, QLatin1Char('0'));
 }
 
-bool isAlarm(QStringView reading, QStringView alarmSpeedText)
+bool isAlarm(quint8 reading, QStringView alarmSpeedText)
 {
     // An alarm speed of a thousand digits reads as infinity and is simply never reached.
-    return double(readingValue(reading)) > readLeadingDecimal(alarmSpeedText);
+    return double(reading) > readLeadingDecimal(alarmSpeedText);
 }
 
 qint32 samplingInterval(QStringView text)

@@ -14,8 +14,6 @@ struct LineSettings
     QSerialPort::Parity parity = QSerialPort::NoParity;
     QSerialPort::DataBits dataBits = QSerialPort::Data8;
     QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-
-    friend bool operator==(const LineSettings&, const LineSettings&) = default;
 };
 
 // Parity is one of n, e, o, m, s (either case); data bits 5 to 8; stop bits 1, 1.5 or 2.

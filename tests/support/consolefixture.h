@@ -2,7 +2,7 @@
 
 #include "console/form1.h"
 #include "support/messagerecorder.h"
-#include "support/ptypair.h"
+#include "ptypair.h"
 
 #include <QAction>
 #include <QComboBox>

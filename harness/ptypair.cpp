@@ -1,27 +1,24 @@
-#include "support/ptypair.h"
+#include "ptypair.h"
+
+#include "rawpty.h"
 
 #include <QElapsedTimer>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
-#include <pty.h>
 #include <termios.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 PtyPair::PtyPair()
 {
-    char name[256] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        m_master = m_slave = -1;
+    smartcar::RawPty pty;
+    QString error;
+    if (!smartcar::openRawPty(&pty, &error))
         return;
-    }
-    termios t{};
-    ::tcgetattr(m_slave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(m_slave, TCSANOW, &t);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    m_path = QString::fromLocal8Bit(name);
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_path = pty.path;
 }
 
 PtyPair::~PtyPair()
