@@ -9,11 +9,9 @@
 #include "console/twips.h"
 #include "console/widgets.h"
 #include "serial/commport.h"
-#include "serial/portmap.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -30,8 +28,6 @@ namespace smartcar {
 namespace {
 
 constexpr std::chrono::milliseconds kPollInterval{100};
-constexpr std::chrono::milliseconds kPortChangeWait{100};
-const QString kLineSettings = QStringLiteral("9600,n,8,1");
 const QString kStatusKey = QStringLiteral("status");
 
 // Colours of the window tables.
@@ -54,20 +50,6 @@ QColor activeCaptionColour()
     return QColor(153, 180, 209);
 }
 
-// Swallows the mouse wheel. A notch over the port box would otherwise pick the next entry,
-// and picking an entry closes the open port while the car keeps driving.
-class WheelStopper : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        return event->type() == QEvent::Wheel || QObject::eventFilter(watched, event);
-    }
-};
-
 } // namespace
 
 Form1::Form1(QWidget* parent)
@@ -82,7 +64,6 @@ Form1::Form1(QWidget* parent)
     Timer1->setTimerType(Qt::PreciseTimer);
 
     buildControls();
-    keepWheelOffPortBox();
     buildMenu();
     buildStatusBar();
     connectHandlers();
@@ -220,13 +201,6 @@ void Form1::buildControls()
     paint(Label3, kDarkCyan, menuColour());
 }
 
-void Form1::keepWheelOffPortBox()
-{
-    // The box's line edit passes the wheel up to the box, so one filter on the box covers
-    // both. The open list is a separate window and still scrolls.
-    cmbCOM->installEventFilter(new WheelStopper(cmbCOM));
-}
-
 void Form1::buildMenu()
 {
     QMenuBar* bar = menuBar();
@@ -299,168 +273,6 @@ bool Form1::waitPaced(int ms)
     QPointer<Form1> self(this);
     const bool full = PacedWait(ms);
     return full && self && !self->m_released;
-}
-
-// ---- start-up and connection ----
-
-void Form1::Form_Load()
-{
-    fillPortList();
-}
-
-void Form1::Int_Click()
-{
-    fillPortList();
-}
-
-void Form1::fillPortList()
-{
-    cmbCOM->clear();
-    const QStringList texts = portListTexts();
-    cmbCOM->addItems(texts);
-    refreshPortToolTips();
-    selectPortEntry(0);
-    if (m_released)
-        return;
-    cmdStart->setEnabled(false);
-}
-
-void Form1::selectPortEntry(int index)
-{
-    cmbCOM->setCurrentIndex(index);
-    cmbCOM_Click();
-}
-
-void Form1::onPortTextEdited(const QString& text)
-{
-    // Typed text leaves no entry selected. Clearing the index clears the text as well, so
-    // put the operator's text back where it was.
-    if (cmbCOM->currentIndex() == -1)
-        return;
-    QLineEdit* edit = cmbCOM->lineEdit();
-    const int cursor = edit->cursorPosition();
-    const QSignalBlocker block(cmbCOM);
-    cmbCOM->setCurrentIndex(-1);
-    cmbCOM->setEditText(text);
-    edit->setCursorPosition(cursor);
-    updatePortToolTip();
-}
-
-void Form1::refreshPortToolTips()
-{
-    // One look at the devices for every entry, so the list and the box never disagree.
-    const QStringList tips = portToolTips();
-    for (int i = 0; i < tips.size() && i < cmbCOM->count(); ++i)
-        cmbCOM->setItemData(i, tips.at(i), Qt::ToolTipRole);
-    updatePortToolTip();
-}
-
-void Form1::updatePortToolTip()
-{
-    // Only copies the entry's text: asking the system about its ports takes tens of
-    // milliseconds, too long for every change of entry, and the box looks again anyway
-    // before its tooltip is shown.
-    const int index = cmbCOM->currentIndex();
-    cmbCOM->setToolTip(index < 0 ? QString() : cmbCOM->itemData(index, Qt::ToolTipRole).toString());
-}
-
-void Form1::cmbCOM_Click()
-{
-    const int index = cmbCOM->currentIndex();
-    if (index + 1 == MSComm1->commPort())
-        return;
-    Timer1->stop();
-    if (!waitPaced(int(kPortChangeWait.count())))
-        return;
-    if (MSComm1->portOpen())
-        MSComm1->setPortOpen(false);
-    setStatus(QStringLiteral("已停止通信并关闭通讯端口"));
-    cmdOpenCOM->setEnabled(true);
-}
-
-void Form1::cmdOpenCOM_Click()
-{
-    const int index = cmbCOM->currentIndex();
-    if (!isOpenableIndex(index)) {
-        showMessage(this, QMessageBox::Critical, systemMessageTitle(),
-                    QStringLiteral("指定通信端口时发生错误！"));
-        return;
-    }
-    MSComm1->setCommPort(index + 1);
-    try {
-        MSComm1->setSettings(kLineSettings);
-        MSComm1->setPortOpen(true);
-        cmdOpenCOM->setEnabled(false);
-        cmdStart->setEnabled(true);
-        setStatus(QStringLiteral("单击【开始通信】按钮，执行通信"));
-    } catch (const Failure& failure) {
-        // The detail names the device and why it would not open.
-        showMessage(this, QMessageBox::Critical, systemMessageTitle(),
-                    QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。"),
-                    failure.detail());
-    }
-}
-
-void Form1::onPortDisconnected(const QString&)
-{
-    if (m_released)
-        return;
-    // The poll would only fail on the closed port from now on; stop it so the message stays,
-    // and let the button offer to start it again.
-    if (Timer1->isActive()) {
-        Timer1->stop();
-        cmdStart->setText(QStringLiteral("开始检测"));
-    }
-    setStatus(QStringLiteral("通信端口已断开，请检查无线适配器"));
-    cmdOpenCOM->setEnabled(true);
-}
-
-// ---- ending ----
-
-void Form1::Exit_Click()
-{
-    close();
-}
-
-void Form1::closeEvent(QCloseEvent* event)
-{
-    release();
-    event->accept();
-}
-
-void Form1::release()
-{
-    if (m_released)
-        return;
-    m_released = true;
-    Timer1->stop();
-    // The port service goes with the window; close its device now rather than at deletion,
-    // which waits for any handler still on the stack.
-    MSComm1->setPortOpen(false);
-    if (m_handlerDepth == 0 && !m_deleteScheduled) {
-        m_deleteScheduled = true;
-        deleteLater();
-    }
-}
-
-void Form1::cmdEnd_Click()
-{
-    MSComm1->setPortOpen(false);
-    endProgram();
-}
-
-void Form1::endProgram()
-{
-    // End at once: no window handles another event. Hiding (not closing) keeps every close
-    // handler from running; the windows are destroyed when main() returns.
-    m_deleteScheduled = true;
-    release();
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* w : windows) {
-        if (!w->parentWidget())
-            w->hide();
-    }
-    QCoreApplication::exit(0);
 }
 
 void Form1::handlerFinished()

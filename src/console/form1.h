@@ -82,7 +82,6 @@ protected:
 
 private:
     void buildControls();
-    void keepWheelOffPortBox();
     void buildMenu();
     void buildStatusBar();
     void connectHandlers();

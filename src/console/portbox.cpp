@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QStyle>
+#include <QWheelEvent>
 
 namespace smartcar {
 
@@ -39,6 +40,13 @@ bool PortBox::event(QEvent* event)
     if (event->type() == QEvent::ToolTip && beforeShowing)
         beforeShowing();
     return QComboBox::event(event);
+}
+
+void PortBox::wheelEvent(QWheelEvent* event)
+{
+    // The line edit passes its wheel events up to here too, so this covers the whole box.
+    // The open list is a window of its own and still scrolls.
+    event->ignore();
 }
 
 } // namespace smartcar
