@@ -6,69 +6,46 @@
 #include <QGroupBox>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-QList<QWidget*> windowsNamed(const QString& name)
+const char* const kActions[] = {"user", "tech", "commlist"};
+
+// The reference window the menu's action `which` shows, or null unless there is exactly one.
+QWidget* theWindow(int which)
 {
+    const QString name = QStringLiteral("Form%1").arg(which + 2);
     QList<QWidget*> found = QApplication::topLevelWidgets();
     found.removeIf([&](const QWidget* w) { return w->objectName() != name; });
-    return found;
-}
-
-// The window of that name, or null unless there is exactly one.
-QWidget* theWindow(const QString& name)
-{
-    const QList<QWidget*> found = windowsNamed(name);
     return found.size() == 1 ? found.first() : nullptr;
 }
 
-void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
-// The window's caption and every label's text, which is what the operator reads in it.
-QStringList snapshot(const QWidget* window)
+// What the operator reads: the caption and every label's text, with "!" after a control that
+// does not fit its place, a label that does not wrap within its height, a button too narrow
+// for its text, or a label lying over a sibling label.
+QStringList reading(const QWidget* window)
 {
     QStringList out{window->windowTitle()};
-    for (const QLabel* l : window->findChildren<QLabel*>())
-        out << l->objectName() + QLatin1Char(' ') + l->text();
+    for (const QWidget* c : window->findChildren<QWidget*>()) {
+        const auto* l = qobject_cast<const QLabel*>(c);
+        const auto* b = qobject_cast<const QPushButton*>(c);
+        bool fits = c->parentWidget()->rect().contains(c->geometry())
+            && (!l || (l->wordWrap() && l->heightForWidth(l->width()) <= l->height()))
+            && (!b || b->fontMetrics().horizontalAdvance(b->text()) < b->width());
+        for (const QLabel* o : c->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+            fits = fits && (!l || o == l || !l->geometry().intersects(o->geometry()));
+        out << c->objectName() + (l ? u' ' + l->text() : QString()) + (fits ? "" : "!");
+    }
     return out;
 }
 
-// The first control whose text does not fit its place, or empty when all fit.
-QString misfit(const QWidget* window)
-{
-    for (const QWidget* c : window->findChildren<QWidget*>()) {
-        auto* l = qobject_cast<const QLabel*>(c);
-        auto* b = qobject_cast<const QPushButton*>(c);
-        if (!c->parentWidget()->rect().contains(c->geometry())
-            || (l && (!l->wordWrap() || l->heightForWidth(l->width()) > l->height()))
-            || (b && b->fontMetrics().horizontalAdvance(b->text()) >= b->width()))
-            return c->objectName();
-        // Labels side by side never cover each other, however far they grew.
-        const auto siblings = c->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
-        for (const QLabel* other : siblings) {
-            if (l && other != l && l->geometry().intersects(other->geometry()))
-                return c->objectName() + QLatin1Char('/') + other->objectName();
-        }
-    }
-    return {};
-}
-
-enum class Way { Button, CloseBox };
-
-void closeWindow(QWidget* window, Way way)
-{
-    if (way == Way::CloseBox)
-        window->close();
-    else if (auto* button = window->findChild<QPushButton*>(QStringLiteral("Command1")))
-        button->click();
-}
-
-const char* const kActions[] = {"user", "tech", "commlist"};
-const char* const kWindows[] = {"Form2", "Form3", "Form4"};
-
 } // namespace
-
-Q_DECLARE_METATYPE(Way)
 
 class TestReference : public QObject
 {
@@ -84,71 +61,64 @@ private slots:
 
 void TestReference::cleanup()
 {
-    for (const char* name : kWindows)
-        qDeleteAll(windowsNamed(QLatin1String(name)));
+    for (int which = 0; which < 3; ++which)
+        delete theWindow(which);
     flushDeletes();
 }
 
 void TestReference::oneWindowEachCreatedAfresh_data()
 {
     QTest::addColumn<int>("which");
-    QTest::addColumn<Way>("way");
-    QTest::newRow("usageNotesByButton") << 0 << Way::Button;
-    QTest::newRow("usageNotesByCloseBox") << 0 << Way::CloseBox;
-    QTest::newRow("techSupportByButton") << 1 << Way::Button;
-    QTest::newRow("techSupportByCloseBox") << 1 << Way::CloseBox;
-    QTest::newRow("byteTableByCloseBox") << 2 << Way::CloseBox;
+    QTest::addColumn<bool>("byButton"); // otherwise by the window's close box
+    QTest::newRow("usageNotesByButton") << 0 << true;
+    QTest::newRow("techSupportByCloseBox") << 1 << false;
+    QTest::newRow("byteTableByCloseBox") << 2 << false;
 }
 
 void TestReference::oneWindowEachCreatedAfresh()
 {
     QFETCH(int, which);
-    QFETCH(Way, way);
-    const char* chosen = kActions[which];
-    const QString window = QLatin1String(kWindows[which]);
+    QFETCH(bool, byButton);
     ConsoleFixture fx;
-    QVERIFY(windowsNamed(window).isEmpty()); // nothing opens at start-up
-    fx.action(chosen)->trigger();
-    QPointer<QWidget> first = theWindow(window);
-    QVERIFY(first && first->isVisible());
-    QVERIFY(!first->parentWidget()); // no owner: it must outlive the main window
-    QVERIFY(!QApplication::activeModalWidget());
-    QCOMPARE(misfit(first), QString());
-    const QStringList shown = snapshot(first);
+    QVERIFY(!theWindow(which)); // nothing opens at start-up
+    fx.action(kActions[which])->trigger();
+    QPointer<QWidget> first = theWindow(which);
+    // No owner, not modal: it must outlive the main window and leave it usable.
+    QVERIFY(first && first->isVisible() && !first->parentWidget()
+            && !QApplication::activeModalWidget());
+    const QStringList shown = reading(first);
+    QVERIFY2(!shown.join(u'\n').contains(u'!'), qPrintable(shown.join(u'\n')));
 
     // Chosen again while the others lie over it: the same window comes to the front.
     for (QLabel* l : first->findChildren<QLabel*>())
         l->setText(QStringLiteral("changed"));
     QList<QPointer<QWidget>> others;
     for (int i = 0; i < 3; ++i) {
-        if (i != which) {
-            fx.action(kActions[i])->trigger();
-            others << theWindow(QLatin1String(kWindows[i]));
-        }
+        if (i != which)
+            fx.action(kActions[i])->trigger(), others << theWindow(i);
     }
     QVERIFY(QApplication::activeWindow() != first);
-    fx.action(chosen)->trigger();
+    fx.action(kActions[which])->trigger();
     flushDeletes();
-    QCOMPARE(theWindow(window), first.data());
+    QCOMPARE(theWindow(which), first.data());
     QTRY_COMPARE(QApplication::activeWindow(), first.data());
 
     // Closed, it is released, not merely hidden; the other windows stay.
-    closeWindow(first, way);
+    byButton ? first->findChild<QPushButton*>(u"Command1"_s)->click() : void(first->close());
     flushDeletes();
-    QVERIFY(!first);
+    QVERIFY(!first && fx.alive() && fx.form()->isVisible());
     for (const QPointer<QWidget>& w : others)
         QVERIFY(w && w->isVisible());
-    QVERIFY(fx.alive() && fx.form()->isVisible());
 
     // Chosen again, it is built anew with nothing of the old one carried over; the second
     // time it was closed and chosen in one pass of the event loop (both queued behind a
     // blocking turn), so the old one still waits to be deleted.
     for (int pass = 0; pass < 2; ++pass) {
-        fx.action(chosen)->trigger();
+        fx.action(kActions[which])->trigger();
         flushDeletes();
-        QPointer<QWidget> again = theWindow(window);
+        QPointer<QWidget> again = theWindow(which);
         QVERIFY(again && again->isVisible());
-        QCOMPARE(snapshot(again), shown);
+        QCOMPARE(reading(again), shown);
         again->close();
     }
     QVERIFY(fx.boxes.messages().isEmpty());
@@ -158,47 +128,39 @@ void TestReference::byteTableShowsEachCharactersByte()
 {
     ConsoleFixture fx;
     fx.action("commlist")->trigger();
-    QWidget* table = theWindow(QStringLiteral("Form4"));
+    QWidget* table = theWindow(2);
     QVERIFY(table);
-    QCOMPARE(table->findChildren<QLabel*>(QRegularExpression(QStringLiteral("^char"))).size(), 14);
-    for (QChar c : QStringLiteral("0123456789AZaz")) {
-        // On the character's line, right of it, the byte the car receives for it.
+    for (QChar c : u"0123456789AZaz"_s) {
+        // On the character's line, right of it and in its frame, the byte the car gets for it.
         const QString code = QString::number(c.unicode());
-        auto* label = table->findChild<QLabel*>(QLatin1String("char") + code);
-        auto* value = table->findChild<QLabel*>(QLatin1String("byte") + code);
-        QVERIFY(label && value);
-        QCOMPARE(label->text() + u' ' + value->text(), QString(c) + u' ' + code);
-        auto* frame = qobject_cast<QGroupBox*>(label->parentWidget());
-        QVERIFY(frame && value->parentWidget() == frame);
-        QCOMPARE(frame->title(), c.isDigit() ? QStringLiteral("数字区") : QStringLiteral("字母区"));
-        QVERIFY(value->y() == label->y() && value->x() > label->geometry().right());
+        auto* label = table->findChild<QLabel*>(u"char"_s + code);
+        auto* value = table->findChild<QLabel*>(u"byte"_s + code);
+        auto* frame = qobject_cast<QGroupBox*>(label ? label->parentWidget() : nullptr);
+        QVERIFY(frame && value && value->parentWidget() == frame && value->y() == label->y()
+                && value->x() > label->geometry().right());
+        QCOMPARE(QStringList({frame->title(), label->text(), value->text()}),
+                 QStringList({c.isDigit() ? u"数字区"_s : u"字母区"_s, c, code}));
     }
 }
 
 void TestReference::programEndsWithTheLastWindow_data()
 {
-    QTest::addColumn<int>("which"); // -1: all three open when the end button is pressed
-    QTest::newRow("usageNotesOutlivesExit") << 0;
-    QTest::newRow("techSupportOutlivesExit") << 1;
-    QTest::newRow("byteTableOutlivesExit") << 2;
-    QTest::newRow("endButtonEndsWithAllOpen") << -1;
+    QTest::addColumn<bool>("byEndButton"); // with all three open; otherwise Exit with one open
+    QTest::newRow("referenceWindowOutlivesExit") << false;
+    QTest::newRow("endButtonEndsWithAllOpen") << true;
 }
 
 void TestReference::programEndsWithTheLastWindow()
 {
-    QFETCH(int, which);
+    QFETCH(bool, byEndButton);
     ConsoleFixture fx;
     QObject scope; // takes pending steps with it should exec return before they ran
     QList<QPointer<QWidget>> windows;
     bool runningAfterExit = false;
     QTimer::singleShot(0, [&] {
-        for (int i = 0; i < 3; ++i) {
-            if (which < 0 || i == which) {
-                fx.action(kActions[i])->trigger();
-                windows << theWindow(QLatin1String(kWindows[i]));
-            }
-        }
-        if (which < 0)
+        for (int i = byEndButton ? 0 : 2; i < 3; ++i)
+            fx.action(kActions[i])->trigger(), windows << theWindow(i);
+        if (byEndButton)
             return fx.click("cmdEnd");
         fx.action("Exit")->trigger();
         // By now the main window's deferred deletion has run.
@@ -211,15 +173,11 @@ void TestReference::programEndsWithTheLastWindow()
     // Returns once no window is left: it would hang here if closing the last window did not
     // end the program, and return before the close step if Exit had ended it.
     QCOMPARE(QApplication::exec(), 0);
-    QCOMPARE(windows.size(), which < 0 ? 3 : 1);
-    if (which < 0) {
-        for (const QPointer<QWidget>& w : windows)
-            QVERIFY(w && !w->isVisible());
-        return;
-    }
-    QVERIFY(runningAfterExit);
+    QCOMPARE(windows.size(), byEndButton ? 3 : 1);
     flushDeletes();
-    QVERIFY(!windows[0]);
+    for (const QPointer<QWidget>& w : windows)
+        QVERIFY(byEndButton ? w && !w->isVisible() : !w);
+    QVERIFY(byEndButton || runningAfterExit);
 }
 
 QTEST_MAIN(TestReference)
