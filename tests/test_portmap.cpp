@@ -41,6 +41,8 @@ void TestPortMap::assignment_data()
     QTest::newRow("overridesWinAndTheDevicesMoveOn")
         << "ttyUSB0 rfcomm0 rfcomm1 | 3=/tmp/car 6=/dev/ttyS9 | "
            "ttyS0 ttyS1 /tmp/car ttyUSB0 rfcomm0 ttyS9 rfcomm1";
+    QTest::newRow("variableOnAUsbEntryLeavesNoAdapterOut")
+        << "ttyUSB0 ttyUSB1 | 3=/tmp/car | ttyS0 ttyS1 /tmp/car ttyUSB0 ttyUSB1";
     QTest::newRow("deviceNamedByAnOverrideIsNotHandedOutAgain")
         << "ttyUSB0 ttyUSB1 | 1=/dev//ttyUSB0 | /dev//ttyUSB0 ttyS1 ttyUSB1";
     QStringList many;

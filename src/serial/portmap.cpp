@@ -155,12 +155,16 @@ QStringList assignPortDevices(const QString& directory, const QStringList& prese
     std::sort(adapters.begin(), adapters.end(), byKindThenNumber);
     std::sort(links.begin(), links.end(), byKindThenNumber);
 
-    // The USB entries take adapters only; the further entries take what adapters are left,
-    // then the links.
-    std::vector<DeviceName> further(adapters.begin() + std::min<size_t>(2, adapters.size()),
-                                    adapters.end());
+    // The USB entries that no variable has taken get the first adapters; the further entries
+    // take what adapters are left, then the links. Counting only the free USB entries keeps an
+    // adapter from falling between the two when a variable takes COM3 or COM4.
+    size_t usbEntries = 0;
+    for (int n = kFirstUsbPort; n < kFirstFurtherPort; ++n)
+        usbEntries += overrides.contains(n) ? 0 : 1;
+    usbEntries = std::min(usbEntries, adapters.size());
+    std::vector<DeviceName> further(adapters.begin() + usbEntries, adapters.end());
     further.insert(further.end(), links.begin(), links.end());
-    adapters.resize(std::min<size_t>(2, adapters.size()));
+    adapters.resize(usbEntries);
 
     QStringList devices;
     size_t nextAdapter = 0;
