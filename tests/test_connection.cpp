@@ -61,6 +61,7 @@ void TestConnection::openingAnEntryThenInitialising()
     PtyPair car;
     PtyPair usb;
     qputenv("SMARTCAR_COM17", car.slavePath().toLocal8Bit());
+    qputenv("SMARTCAR_COM7", ""); // set but empty counts as not set
     ConsoleFixture fx;
     QVERIFY(QFile::link(usb.slavePath(), fx.devices.filePath(QStringLiteral("ttyUSB0"))));
     fx.ports()->showPopup(); // dropping the list down looks again
@@ -69,6 +70,9 @@ void TestConnection::openingAnEntryThenInitialising()
     const bool opens = box.isEmpty();
     QCOMPARE(fx.open(index), opens);
     qunsetenv("SMARTCAR_COM17");
+    qunsetenv("SMARTCAR_COM7");
+    QCOMPARE(fx.ports()->itemData(6, Qt::ToolTipRole).toString(),
+             fx.devices.filePath(QStringLiteral("ttyS6")) + QStringLiteral("（未发现设备）"));
     QVERIFY(index == 0 || fx.ports()->lineEdit()->cursorPosition() == 0); // "COM3(USB)" at start
     QCOMPARE(fx.get<CommPort>("MSComm1")->commPort(), opens || index == 4 ? index + 1 : 1);
     QCOMPARE(fx.button("cmdStart")->isEnabled(), opens);
