@@ -9,27 +9,40 @@ namespace smartcar {
 
 bool PacedWait(int ms)
 {
+    if (ms <= 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return true;
+    }
     QElapsedTimer clock; // monotonic: no wrap-around to worry about at 24.8 or 49.7 days
     clock.start();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-
     const qint64 wanted = qint64(ms) * 1000000;
-    for (;;) {
+
+    // One local loop for the whole wait, entered before any event is handled. Entering a
+    // QEventLoop throws away a quit request still queued, and closing the last window asks
+    // to quit by queueing one: a loop entered after a handler inside the wait closed the
+    // window (Exit, the close box) would leave the program running with no window. The loop's
+    // first pass handles whatever is pending.
+    QEventLoop loop;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setSingleShot(true);
+    bool full = false;
+    const auto check = [&] {
         const qint64 left = wanted - clock.nsecsElapsed();
-        if (left <= 0)
-            return true;
-        QEventLoop loop;
-        QTimer timer;
-        timer.setTimerType(Qt::PreciseTimer);
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        if (left <= 0) {
+            full = true;
+            loop.quit();
+            return;
+        }
         // Round up: a timer may still fire a little early, which the clock check catches.
         timer.start(int((left + 999999) / 1000000));
-        // exec() returns -1 at once when the application has been told to quit; looping on
-        // it would spin, so the wait ends there and the caller finds its window gone.
-        if (loop.exec() == -1)
-            return false;
-    }
+    };
+    QObject::connect(&timer, &QTimer::timeout, &loop, check);
+    timer.start(ms);
+    // Told to quit meanwhile (or before: exec() then returns at once), the loop ends without
+    // the wait being full.
+    loop.exec();
+    return full;
 }
 
 } // namespace smartcar

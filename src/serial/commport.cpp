@@ -60,7 +60,6 @@ void CommPort::setSettings(const QString& text)
     const auto parsed = parseLineSettings(text);
     if (!parsed)
         throw Failure::portFailure(QStringLiteral("串口参数“%1”无效").arg(text));
-    m_settingsText = text;
     m_settings = *parsed;
 }
 
@@ -103,7 +102,6 @@ void CommPort::setInputMode(int mode)
 {
     if (mode != 0 && mode != 1)
         throw Failure::portFailure(QStringLiteral("输入模式 %1 无效").arg(mode));
-    m_inputMode = mode;
 }
 
 int CommPort::inBufferCount() const
@@ -171,11 +169,6 @@ void CommPort::output(const QByteArray& bytes)
     }
     requireOpen(); // the device may have failed, and been closed, while writing
 #endif
-}
-
-QString CommPort::deviceName() const
-{
-    return deviceForPort(m_portNumber);
 }
 
 void CommPort::requireOpen() const

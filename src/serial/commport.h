@@ -30,7 +30,6 @@ public:
 
     // "9600,n,8,1" and the like; applied at the next open. Bad text is a port failure.
     void setSettings(const QString& text);
-    QString settings() const { return m_settingsText; }
 
     bool portOpen() const;
     // true opens port commPort() with the settings (a port failure if the device is missing
@@ -38,8 +37,7 @@ public:
     // harmless on a closed port.
     void setPortOpen(bool open);
 
-    // 0 text, 1 binary. Bytes are raw either way; the mode is kept for the callers' sake.
-    int inputMode() const { return m_inputMode; }
+    // 0 text, 1 binary. Bytes are raw either way; any other mode is a port failure.
     void setInputMode(int mode);
 
     // Bytes received and not yet read (at most kReceiveBufferBytes).
@@ -50,9 +48,6 @@ public:
     // goes out whole or not at all: a line that cannot take it now (stopped by flow control,
     // its buffer full) fails the send with nothing written, and the port stays open.
     void output(const QByteArray& bytes);
-
-    // The device behind the current port number.
-    QString deviceName() const;
 
 signals:
     // The device failed while open (an adapter pulled out, a pseudo-terminal closed). The
@@ -70,9 +65,7 @@ private:
 
     QSerialPort m_port;
     int m_portNumber = 1;
-    QString m_settingsText = QStringLiteral("9600,n,8,1");
     LineSettings m_settings;
-    int m_inputMode = 0;
     bool m_closingOnError = false;
     QTimer m_watch;
 };

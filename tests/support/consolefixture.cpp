@@ -5,8 +5,15 @@
 
 #include <QTimer>
 
+namespace {
+ConsoleFixture* newestFixture = nullptr;
+} // namespace
+
 ConsoleFixture::ConsoleFixture()
+    : m_steps(std::make_unique<QObject>())
+    , m_previous(newestFixture)
 {
+    newestFixture = this;
     qputenv("SMARTCAR_COM1", car1.slavePath().toLocal8Bit());
     qputenv("SMARTCAR_COM2", car2.slavePath().toLocal8Bit());
     qputenv("SMARTCAR_COM5", "/nonexistent/smartcar-test-device");
@@ -17,6 +24,8 @@ ConsoleFixture::ConsoleFixture()
 
 ConsoleFixture::~ConsoleFixture()
 {
+    newestFixture = m_previous;
+    m_steps.reset();
     delete m_form.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     smartcar::setDeviceDirectory(QString());
@@ -44,5 +53,6 @@ bool ConsoleFixture::portOpen() const
 
 void later(int delayMs, std::function<void()> step)
 {
-    QTimer::singleShot(delayMs, qApp, std::move(step));
+    QObject* owner = newestFixture ? newestFixture->m_steps.get() : qApp;
+    QTimer::singleShot(delayMs, owner, std::move(step));
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "console/form1.h"
-#include "support/messagerecorder.h"
 #include "ptypair.h"
+#include "support/messagerecorder.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -56,8 +56,14 @@ public:
     QTemporaryDir devices;
 
 private:
+    friend void later(int, std::function<void()>);
+    // Owns the steps later() queues; they go with the fixture, never run after it.
+    std::unique_ptr<QObject> m_steps;
+    ConsoleFixture* m_previous = nullptr;
     QPointer<smartcar::Form1> m_form;
 };
 
-// Calls `step` from the event loop `delayMs` from now (for doing things inside a wait).
+// Calls `step` from the event loop `delayMs` from now (for doing things inside a wait). A step
+// queued while a fixture lives is dropped with the newest living fixture, so a step whose test
+// ended early never runs in the next one.
 void later(int delayMs, std::function<void()> step);
