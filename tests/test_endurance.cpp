@@ -46,7 +46,7 @@ void TestEndurance::unpluggedFloodedAndUnpluggedAgain()
     // reaches the car, and once the line has been read empty a single reading shows again.
     qsizetype offered = 0;
     QTimer flood;
-    QObject::connect(&flood, &QTimer::timeout, [&] { offered += back.offer(QByteArray(1000, 'A')); });
+    flood.callOnTimeout([&] { offered += back.offer(QByteArray(1000, 'A')); });
     flood.start(10);
     QTest::qWait(1000);
     fx.get<QAbstractButton>("Check1")->click();
