@@ -48,7 +48,6 @@ void TestConnection::openingAnEntryThenInitialising_data()
     QTest::addColumn<QString>("box"); // empty: the port opens
     QTest::newRow("firstEntryKeptByInitialising") << 0 << QString();
     QTest::newRow("adapterPluggedInAfterStartIsCom3") << 2 << QString();
-    QTest::newRow("COM17IsTheLastThatOpens") << 16 << QString();
     QTest::newRow("COM18Refused") << 17 << kChoiceError;
     QTest::newRow("missingDeviceBoxed")
         << 4 << QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。");
@@ -58,10 +57,7 @@ void TestConnection::openingAnEntryThenInitialising()
 {
     QFETCH(int, index);
     QFETCH(QString, box);
-    PtyPair car;
     PtyPair usb;
-    qputenv("SMARTCAR_COM17", car.slavePath().toLocal8Bit());
-    qputenv("SMARTCAR_COM7", ""); // set but empty counts as not set
     ConsoleFixture fx;
     QVERIFY(QFile::link(usb.slavePath(), fx.devices.filePath(QStringLiteral("ttyUSB0"))));
     fx.ports()->showPopup(); // dropping the list down looks again
@@ -69,10 +65,6 @@ void TestConnection::openingAnEntryThenInitialising()
 
     const bool opens = box.isEmpty();
     QCOMPARE(fx.open(index), opens);
-    qunsetenv("SMARTCAR_COM17");
-    qunsetenv("SMARTCAR_COM7");
-    QCOMPARE(fx.ports()->itemData(6, Qt::ToolTipRole).toString(),
-             fx.devices.filePath(QStringLiteral("ttyS6")) + QStringLiteral("（未发现设备）"));
     QVERIFY(index == 0 || fx.ports()->lineEdit()->cursorPosition() == 0); // "COM3(USB)" at start
     QCOMPARE(fx.get<CommPort>("MSComm1")->commPort(), opens || index == 4 ? index + 1 : 1);
     QCOMPARE(fx.button("cmdStart")->isEnabled(), opens);
@@ -91,8 +83,8 @@ void TestConnection::openingAnEntryThenInitialising()
     fx.action("Int")->trigger();
     const bool kept = opens && index == 0;
     QVERIFY(fx.ports()->currentIndex() == 0 && !fx.button("cmdStart")->isEnabled());
-    QVERIFY(fx.portOpen() == kept && timer->isActive() == kept);
-    QCOMPARE(fx.button("cmdOpenCOM")->isEnabled(), !kept);
+    QVERIFY(fx.portOpen() == kept && timer->isActive() == kept
+            && fx.button("cmdOpenCOM")->isEnabled() == !kept);
 }
 
 void TestConnection::onlyADeliberatePickRunsTheChangeStep_data()
@@ -108,8 +100,8 @@ void TestConnection::onlyADeliberatePickRunsTheChangeStep()
     ConsoleFixture fx;
     QComboBox* box = fx.ports();
     auto* timer = fx.get<QTimer>("Timer1");
-    QVERIFY(box->currentText() == u"COM1" && !fx.button("cmdStart")->isEnabled());
-    QVERIFY(fx.status() == u"系统消息" && !timer->isActive());
+    QVERIFY(box->currentText() == u"COM1" && fx.status() == u"系统消息" && !timer->isActive()
+            && !fx.button("cmdStart")->isEnabled());
     if (wasOpen) {
         QVERIFY(fx.open(0));
         fx.click("cmdStart");
@@ -128,20 +120,15 @@ void TestConnection::onlyADeliberatePickRunsTheChangeStep()
 
     // The keyboard, with the box in focus, does: monitoring stops, and the port closes only
     // after the wait.
-    bool timerOnInWait = true;
-    bool openInWait = !wasOpen;
-    later(0, [&] {
-        timerOnInWait = timer->isActive();
-        openInWait = fx.portOpen();
-    });
+    bool timerOnInWait = true, openInWait = !wasOpen;
+    later(0, [&] { timerOnInWait = timer->isActive(), openInWait = fx.portOpen(); });
     QElapsedTimer clock;
     clock.start();
     QTest::keyClick(box, Qt::Key_Down);
-    QVERIFY(clock.elapsed() >= 100);
-    QVERIFY(!timerOnInWait && openInWait == wasOpen);
-    QVERIFY(!fx.portOpen() && fx.button("cmdOpenCOM")->isEnabled());
+    QVERIFY(clock.elapsed() >= 100 && !timerOnInWait && openInWait == wasOpen);
     QCOMPARE(fx.status(), kStopped);
-    QCOMPARE(fx.button("cmdStart")->isEnabled(), wasOpen);
+    QVERIFY(!fx.portOpen() && fx.button("cmdOpenCOM")->isEnabled()
+            && fx.button("cmdStart")->isEnabled() == wasOpen);
 
     // Typed text selects nothing, neither on Return nor when the focus leaves; opening it is
     // refused. Only opening sets the port number, so COM1 is still the same port afterwards.
