@@ -6,6 +6,8 @@
 #include <QGroupBox>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -21,10 +23,7 @@ QWidget* theWindow(int which)
     return found.size() == 1 ? found.first() : nullptr;
 }
 
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 // What the operator reads: the caption and every label's text, with "!" after a control that
 // does not fit its place, a label that does not wrap within its height, a button too narrow
@@ -54,7 +53,6 @@ private slots:
     void cleanup();
     void oneWindowEachCreatedAfresh_data();
     void oneWindowEachCreatedAfresh();
-    void byteTableShowsEachCharactersByte();
     void programEndsWithTheLastWindow_data();
     void programEndsWithTheLastWindow();
 };
@@ -72,7 +70,7 @@ void TestReference::oneWindowEachCreatedAfresh_data()
     QTest::addColumn<bool>("byButton"); // otherwise by the window's close box
     QTest::newRow("usageNotesByButton") << 0 << true;
     QTest::newRow("techSupportByCloseBox") << 1 << false;
-    QTest::newRow("byteTableByCloseBox") << 2 << false;
+    QTest::newRow("byteTableShowsEachCharactersByte") << 2 << false;
 }
 
 void TestReference::oneWindowEachCreatedAfresh()
@@ -88,15 +86,24 @@ void TestReference::oneWindowEachCreatedAfresh()
             && !QApplication::activeModalWidget());
     const QStringList shown = reading(first);
     QVERIFY2(!shown.join(u'\n').contains(u'!'), qPrintable(shown.join(u'\n')));
+    for (QChar c : which == 2 ? u"0123456789AZaz"_s : QString()) {
+        // On the character's line, right of it and in its frame, the byte the car gets for it.
+        const QString code = QString::number(c.unicode());
+        auto* label = first->findChild<QLabel*>(u"char"_s + code);
+        auto* value = first->findChild<QLabel*>(u"byte"_s + code);
+        auto* frame = qobject_cast<QGroupBox*>(label ? label->parentWidget() : nullptr);
+        QVERIFY(frame && value && value->parentWidget() == frame && value->y() == label->y()
+                && value->x() > label->geometry().right());
+        QCOMPARE(QStringList({frame->title(), label->text(), value->text()}),
+                 QStringList({c.isDigit() ? u"数字区"_s : u"字母区"_s, c, code}));
+    }
 
     // Chosen again while the others lie over it: the same window comes to the front.
     for (QLabel* l : first->findChildren<QLabel*>())
         l->setText(QStringLiteral("changed"));
     QList<QPointer<QWidget>> others;
-    for (int i = 0; i < 3; ++i) {
-        if (i != which)
-            fx.action(kActions[i])->trigger(), others << theWindow(i);
-    }
+    for (int i = (which + 1) % 3; i != which; i = (i + 1) % 3)
+        fx.action(kActions[i])->trigger(), others << theWindow(i);
     QVERIFY(QApplication::activeWindow() != first);
     fx.action(kActions[which])->trigger();
     flushDeletes();
@@ -107,12 +114,9 @@ void TestReference::oneWindowEachCreatedAfresh()
     byButton ? first->findChild<QPushButton*>(u"Command1"_s)->click() : void(first->close());
     flushDeletes();
     QVERIFY(!first && fx.alive() && fx.form()->isVisible());
-    for (const QPointer<QWidget>& w : others)
-        QVERIFY(w && w->isVisible());
+    QVERIFY(std::ranges::all_of(others, [](const auto& w) { return w && w->isVisible(); }));
 
-    // Chosen again, it is built anew with nothing of the old one carried over; the second
-    // time it was closed and chosen in one pass of the event loop (both queued behind a
-    // blocking turn), so the old one still waits to be deleted.
+    // Chosen again, it is built anew; the second time the old one still waits to be deleted.
     for (int pass = 0; pass < 2; ++pass) {
         fx.action(kActions[which])->trigger();
         flushDeletes();
@@ -124,24 +128,6 @@ void TestReference::oneWindowEachCreatedAfresh()
     QVERIFY(fx.boxes.messages().isEmpty());
 }
 
-void TestReference::byteTableShowsEachCharactersByte()
-{
-    ConsoleFixture fx;
-    fx.action("commlist")->trigger();
-    QWidget* table = theWindow(2);
-    QVERIFY(table);
-    for (QChar c : u"0123456789AZaz"_s) {
-        // On the character's line, right of it and in its frame, the byte the car gets for it.
-        const QString code = QString::number(c.unicode());
-        auto* label = table->findChild<QLabel*>(u"char"_s + code);
-        auto* value = table->findChild<QLabel*>(u"byte"_s + code);
-        auto* frame = qobject_cast<QGroupBox*>(label ? label->parentWidget() : nullptr);
-        QVERIFY(frame && value && value->parentWidget() == frame && value->y() == label->y()
-                && value->x() > label->geometry().right());
-        QCOMPARE(QStringList({frame->title(), label->text(), value->text()}),
-                 QStringList({c.isDigit() ? u"数字区"_s : u"字母区"_s, c, code}));
-    }
-}
 
 void TestReference::programEndsWithTheLastWindow_data()
 {
@@ -163,8 +149,7 @@ void TestReference::programEndsWithTheLastWindow()
         if (byEndButton)
             return fx.click("cmdEnd");
         fx.action("Exit")->trigger();
-        // By now the main window's deferred deletion has run.
-        QTimer::singleShot(50, &scope, [&] {
+        QTimer::singleShot(50, &scope, [&] { // the main window's deferred deletion has run
             runningAfterExit = !fx.alive() && windows[0] && windows[0]->isVisible();
             if (windows[0])
                 windows[0]->close();
