@@ -1,5 +1,4 @@
-// The number readings. What the speed byte, raw byte, turn time and alarm make of them is
-// tested with those in test_core.
+// The number readings; what each field makes of them is tested in test_core.
 #include "common/failure.h"
 #include "common/numbers.h"
 
@@ -28,32 +27,23 @@ void TestNumbers::readings_data()
         QTest::newRow(name) << QString::fromLatin1(reading) << text << QString::fromLatin1(result);
     };
     row("explicitPlusTrailingPoint", "number", "+5.", "5");
-    row("leadingPoint", "number", ".5", "0.5");
     row("signedExponentEitherCase", "number", "-.5E-3", "-5e-04");
-    row("smallestDenormal", "number", "4.9e-324", "5e-324");
     row("underflowIsZeroNotOverflow", "number", "1e-400", "0");
     row("trailingUnit", "number", "45km", "notANumber");
-    row("blankInside", "number", "4 5", "notANumber");
     row("nulInside", "number", u"12"_s + QChar(0) + u"0"_s, "notANumber");
     row("exponentWithoutDigits", "number", "1e", "notANumber");
-    row("infinity", "number", "-Infinity", "notANumber");
     row("fullWidthDigits", "number", u"１２０"_s, "notANumber");
     row("beyondADouble", "number", "-1.8e308", "tooLarge");
     row("negativeHalfToEven", "whole", "-2.5", "-2");
     row("halfBelowSmallestRoundsIn", "whole", "-2147483648.5", "-2147483648");
     row("roundsUpOutOfRange", "whole", "2147483647.5", "tooLarge");
     row("justBelowSmallest", "whole", "-2147483649", "tooLarge");
-    row("minusZeroHasNoSign", "plain", "-0", "0");
-    row("fifteenDigits", "plain", "123456789012345", "123456789012345");
-    row("binaryNoiseRoundedAway", "plain", "0.30000000000000004", "0.3");
     row("lastDigitRounded", "plain", "1.23456789012345678", "1.23456789012346");
     row("smallestPlain", "plain", "1e-15", "0.000000000000001");
     row("roundsUpToTooLarge", "plain", "999999999999999.9", "none");
-    row("tooSmall", "plain", "1e-16", "none");
     row("commaStopsBoth", "lenient", "40,5", "40 40");
     row("blankAfterSign", "lenient", "- 5", "0 -5");
     row("secondPointStops", "lenient", "1.2.3", "1 1.2");
-    row("secondSignStops", "lenient", "5-3", "5 5");
     row("exponentIsHexNotDecimal", "lenient", "1e3", "1e3 1");
     row("leadingZerosDoNotCount", "lenient", "000000000FFFFFFFF", "ffffffff 0");
     row("hugeNegativeIsInfinite", "lenient", "-" + QString(400, u'9'), "0 -inf");
@@ -70,17 +60,15 @@ void TestNumbers::readings()
     };
     QString got;
     try {
-        if (reading == "number"_L1) {
+        if (reading == "number"_L1)
             got = shortest(toNumber(text, {}));
-        } else if (reading == "whole"_L1) {
+        else if (reading == "whole"_L1)
             got = QString::number(toWholeNumber(text, {}));
-        } else if (reading == "plain"_L1) {
+        else if (reading == "plain"_L1)
             got = toPlainText(text.toDouble()).value_or(u"none"_s);
-        } else {
-            const std::optional<quint32> hex = readLeadingHex(text);
-            got = (hex ? QString::number(*hex, 16) : u"none"_s) + u' '
-                + shortest(readLeadingDecimal(text));
-        }
+        else
+            got = (readLeadingHex(text) ? QString::number(*readLeadingHex(text), 16) : u"none"_s)
+                + u' ' + shortest(readLeadingDecimal(text));
     } catch (const Failure& f) {
         got = f.kind() == Failure::Kind::Overflow ? u"tooLarge"_s : u"notANumber"_s;
     }
