@@ -70,7 +70,7 @@ double cpuSeconds()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
-           + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+        + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // Lets the event loop run for `ms` without spinning, so that the CPU figures are the
@@ -250,8 +250,7 @@ Row readingToScreen(Bench& b, int readings)
     }
     start->click(); // monitoring off again
     return summarise(QStringLiteral("reading to screen"), QStringLiteral("ms"), v,
-                     QStringLiteral("tick 100 ms + sampling 10 ms"),
-                     QStringLiteral("<= 110"));
+                     QStringLiteral("tick 100 ms + sampling 10 ms"), QStringLiteral("<= 110"));
 }
 
 // Process CPU time per wall second over `seconds` of event loop, in percent of one core.
@@ -316,8 +315,13 @@ Row ticksUnderFlood(Bench& b, int seconds)
     car.join();
     const double rate = ticks / (double(wall.elapsed()) / 1000.0);
     QObject::disconnect(counting);
-    return {QStringLiteral("poll ticks under a 100 kB/s flood"), QStringLiteral("per s"), rate, rate,
-            1, QStringLiteral("timer 100 ms: 10"), QStringLiteral(">= 8")};
+    return {QStringLiteral("poll ticks under a 100 kB/s flood"),
+            QStringLiteral("per s"),
+            rate,
+            rate,
+            1,
+            QStringLiteral("timer 100 ms: 10"),
+            QStringLiteral(">= 8")};
 }
 
 // The adapter pulled out while monitoring: the console says so and then sits still.
@@ -360,13 +364,28 @@ QList<Row> memory(Bench& b, CarEnd& end, bool soak, double afterStart)
     sender.stop();
     b.get<QPushButton>("cmdStart")->click();
     const double after = residentMiB();
-    rows << Row{QStringLiteral("resident memory after start"), QStringLiteral("MiB"), afterStart,
-                afterStart, 1, QString(), QStringLiteral("< 60")};
-    rows << Row{QStringLiteral("resident memory, warmed up"), QStringLiteral("MiB"), warm, warm, 1,
-                QString(), QStringLiteral("< 60")};
-    rows << Row{QStringLiteral("growth after %1 frames, %2 s monitoring").arg(frames).arg(monitorSeconds),
-                QStringLiteral("MiB"), after - warm, after - warm, 1, QString(),
-                QStringLiteral("< 1")};
+    rows << Row{QStringLiteral("resident memory after start"),
+                QStringLiteral("MiB"),
+                afterStart,
+                afterStart,
+                1,
+                QString(),
+                QStringLiteral("< 60")};
+    rows << Row{QStringLiteral("resident memory, warmed up"),
+                QStringLiteral("MiB"),
+                warm,
+                warm,
+                1,
+                QString(),
+                QStringLiteral("< 60")};
+    rows << Row{
+        QStringLiteral("growth after %1 frames, %2 s monitoring").arg(frames).arg(monitorSeconds),
+        QStringLiteral("MiB"),
+        after - warm,
+        after - warm,
+        1,
+        QString(),
+        QStringLiteral("< 1")};
     return rows;
 }
 
@@ -445,11 +464,17 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Measures the console against a pseudo-terminal car."));
+    parser.setApplicationDescription(
+        QStringLiteral("Measures the console against a pseudo-terminal car."));
     parser.addHelpOption();
-    QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("Small counts, a few seconds (for CI)."));
-    QCommandLineOption soak(QStringLiteral("soak"), QStringLiteral("10,000 frames and 10 minutes of monitoring for the memory figures."));
-    QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Also write the table as JSON to <file>."), QStringLiteral("file"));
+    QCommandLineOption quick(QStringLiteral("quick"),
+                             QStringLiteral("Small counts, a few seconds (for CI)."));
+    QCommandLineOption soak(
+        QStringLiteral("soak"),
+        QStringLiteral("10,000 frames and 10 minutes of monitoring for the memory figures."));
+    QCommandLineOption json(QStringLiteral("json"),
+                            QStringLiteral("Also write the table as JSON to <file>."),
+                            QStringLiteral("file"));
     parser.addOptions({quick, soak, json});
     parser.process(app);
     const bool q = parser.isSet(quick);

@@ -6,8 +6,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 PtyPair::PtyPair()
@@ -76,7 +76,8 @@ void PtyPair::write(const QByteArray& bytes)
 
 qsizetype PtyPair::offer(const QByteArray& bytes)
 {
-    const ssize_t n = m_master >= 0 ? ::write(m_master, bytes.constData(), size_t(bytes.size())) : -1;
+    const ssize_t n = m_master >= 0 ? ::write(m_master, bytes.constData(), size_t(bytes.size()))
+                                    : -1;
     return n > 0 ? qsizetype(n) : 0;
 }
 

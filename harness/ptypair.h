@@ -20,7 +20,8 @@ public:
     QString slavePath() const { return m_path; }
 
     // Bytes the console has written so far, waiting up to `timeout` for at least `atLeast`.
-    QByteArray read(int atLeast = 1, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+    QByteArray read(int atLeast = 1,
+                    std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
     // Whatever is there right now, without waiting.
     QByteArray drain();
     void write(const QByteArray& bytes);

@@ -54,11 +54,11 @@ QString logLine(const QTime& at, const Frame& frame, const CarModel& after)
     case Frame::Kind::Advance:
     case Frame::Kind::Retreat:
     case Frame::Kind::HotStart:
-        line += target == 0 ? QStringLiteral(" -> wheels to standstill")
-                            : QStringLiteral(" -> wheels to %1 rpm %2")
-                                  .arg(std::abs(target))
-                                  .arg(target < 0 ? QStringLiteral("backward")
-                                                  : QStringLiteral("forward"));
+        line += target == 0
+            ? QStringLiteral(" -> wheels to standstill")
+            : QStringLiteral(" -> wheels to %1 rpm %2")
+                  .arg(std::abs(target))
+                  .arg(target < 0 ? QStringLiteral("backward") : QStringLiteral("forward"));
         break;
     case Frame::Kind::ColdBrake:
         line += QStringLiteral(" -> wheels stopped");

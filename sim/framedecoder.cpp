@@ -51,7 +51,8 @@ QString speedNotes(const Frame& frame)
                      .arg(frame.speedByte() & 0x0F);
     if (frame.speedByteIsCode())
         notes << QStringLiteral("speed byte %1 is a command code, taken as the speed").arg(byte);
-    return notes.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(notes.join(QStringLiteral("; ")));
+    return notes.isEmpty() ? QString()
+                           : QStringLiteral(" (%1)").arg(notes.join(QStringLiteral("; ")));
 }
 
 } // namespace

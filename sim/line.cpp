@@ -18,7 +18,8 @@ namespace {
 
 QString lastError(const char* what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 // 9600 baud, 8 data bits, no parity, 1 stop bit, raw. cfmakeraw leaves VMIN at 1: together
@@ -117,9 +118,12 @@ void Line::dropStaleReadings()
 bool makeLink(const QString& linkPath, const QString& target, QString* error)
 {
     const QByteArray link = QFile::encodeName(linkPath);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(link.constData(), &st) == 0 && !S_ISLNK(st.st_mode)) {
-        *error = QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(linkPath);
+        *error =
+            QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(linkPath);
         return false;
     }
     // Made under a temporary name and renamed over the old one, so the name never points

@@ -64,7 +64,9 @@ bool installSignalHandlers()
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
-    struct sigaction sa{};
+    struct sigaction sa
+    {
+    };
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
@@ -93,24 +95,29 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kModel));
     parser.addHelpOption();
-    const QCommandLineOption linkOption(QStringLiteral("link"),
+    const QCommandLineOption linkOption(
+        QStringLiteral("link"),
         QStringLiteral("Also make a symbolic link PATH to the device (a symbolic link already "
                        "there is replaced; removed at exit)."),
         QStringLiteral("PATH"));
-    const QCommandLineOption deviceOption(QStringLiteral("device"),
+    const QCommandLineOption deviceOption(
+        QStringLiteral("device"),
         QStringLiteral("Open the existing serial device PATH at 9600 8N1 instead of a "
                        "pseudo-terminal."),
         QStringLiteral("PATH"));
-    const QCommandLineOption periodOption(QStringLiteral("period"),
+    const QCommandLineOption periodOption(
+        QStringLiteral("period"),
         QStringLiteral("Send a reading every MS milliseconds (default 200)."), QStringLiteral("MS"),
         QStringLiteral("200"));
-    const QCommandLineOption durationOption(QStringLiteral("duration"),
+    const QCommandLineOption durationOption(
+        QStringLiteral("duration"),
         QStringLiteral("End after S seconds (fractions allowed; default: run until stopped)."),
         QStringLiteral("S"));
     parser.addOptions({linkOption, deviceOption, periodOption, durationOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
-        usageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+        usageError(
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
     bool ok = false;
     const int periodMs = parser.value(periodOption).toInt(&ok);
@@ -145,7 +152,8 @@ int main(int argc, char** argv)
     }
     printLine(device);
     std::fprintf(stderr, "smartcar-sim: car on %s%s, a reading every %d ms\n", qPrintable(device),
-        link.isEmpty() ? "" : qPrintable(QStringLiteral(" (link %1)").arg(link)), periodMs);
+                 link.isEmpty() ? "" : qPrintable(QStringLiteral(" (link %1)").arg(link)),
+                 periodMs);
 
     int exitCode = 0;
     Simulator car(std::move(line), std::chrono::milliseconds(periodMs));

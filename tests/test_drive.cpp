@@ -21,23 +21,29 @@ private slots:
 
 void TestDrive::framesFromTheControls_data()
 {
-    QTest::addColumn<QString>("controls"); // clicked in turn
-    QTest::addColumn<QString>("typed");    // "box=text ..."; empty: the initial texts
+    QTest::addColumn<QString>("controls");  // clicked in turn
+    QTest::addColumn<QString>("typed");     // "box=text ..."; empty: the initial texts
     QTest::addColumn<QByteArray>("frames"); // empty: refused with a box, nothing sent
     QTest::addColumn<int>("turnMs");        // how long the first frame is on the wire alone
     QTest::newRow("initialTextsAndRanging")
-        << "Advanced Retreat Start Send Check1 Check1 Check1" << ""
-        << bytes({0x85, 0x60, 0x86, 0x60, 0x8A, 0x60, 0x10, 0x88, 0x89, 0x88}) << 0;
-    QTest::newRow("typedTexts") << "Advanced Send" << "NewSpeed=99 command=ff"
-                                << bytes({0x85, 0x49, 0xFF}) << 0;
-    QTest::newRow("stopIgnoresTheOtherBoxes") << "Stop" << "NewSpeed=x" << bytes({0x87}) << 0;
-    QTest::newRow("tooFastSendsNothing") << "Retreat" << "NewSpeed=200" << QByteArray() << 0;
-    QTest::newRow("rawNeverWrapped") << "Send" << "command=100" << QByteArray() << 0;
+        << "Advanced Retreat Start Send Check1 Check1 Check1"
+        << "" << bytes({0x85, 0x60, 0x86, 0x60, 0x8A, 0x60, 0x10, 0x88, 0x89, 0x88}) << 0;
+    QTest::newRow("typedTexts") << "Advanced Send"
+                                << "NewSpeed=99 command=ff" << bytes({0x85, 0x49, 0xFF}) << 0;
+    QTest::newRow("stopIgnoresTheOtherBoxes") << "Stop"
+                                              << "NewSpeed=x" << bytes({0x87}) << 0;
+    QTest::newRow("tooFastSendsNothing") << "Retreat"
+                                         << "NewSpeed=200" << QByteArray() << 0;
+    QTest::newRow("rawNeverWrapped") << "Send"
+                                     << "command=100" << QByteArray() << 0;
     // A turn's frame is on the wire as the turn begins; a negative time is no wait (as an
     // unsigned count it would be weeks); a time refused sends not even the turn frame.
-    QTest::newRow("turnTimeHeld") << "Left" << "ChangeTime=301.5" << bytes({0x81, 0x83}) << 302;
-    QTest::newRow("negativeTurnNoWait") << "Right" << "ChangeTime=-1" << bytes({0x82, 0x84}) << 0;
-    QTest::newRow("turnTooLongSendsNothing") << "Left" << "ChangeTime=20000" << QByteArray() << 0;
+    QTest::newRow("turnTimeHeld") << "Left"
+                                  << "ChangeTime=301.5" << bytes({0x81, 0x83}) << 302;
+    QTest::newRow("negativeTurnNoWait") << "Right"
+                                        << "ChangeTime=-1" << bytes({0x82, 0x84}) << 0;
+    QTest::newRow("turnTooLongSendsNothing") << "Left"
+                                             << "ChangeTime=20000" << QByteArray() << 0;
 }
 
 void TestDrive::framesFromTheControls()

@@ -16,7 +16,7 @@ private slots:
 
 void TestHostile::hostileText_data()
 {
-    QTest::addColumn<QString>("text"); // refused as a speed and as a turn time
+    QTest::addColumn<QString>("text");  // refused as a speed and as a turn time
     QTest::addColumn<int>("rawByte");   // Send with this in command; -1: refused
     QTest::addColumn<bool>("alarmAt1"); // with this in MaxSpeed, a speed of 1 lights the lamp
     QTest::newRow("emoji") << QStringLiteral("🚗") << 0x00 << true;
@@ -30,10 +30,14 @@ void TestHostile::hostileText()
     QFETCH(bool, alarmAt1);
     ConsoleFixture fx;
     QVERIFY(fx.open(0));
-    const auto paste = [&](QLineEdit* edit) { edit->selectAll(); edit->insert(text); };
-    for (const auto& [box, control, sent] : {std::tuple{"NewSpeed", "Advanced", QByteArray()},
-             std::tuple{"ChangeTime", "Left", QByteArray()},
-             std::tuple{"command", "Send", rawByte < 0 ? QByteArray() : bytes({rawByte})}}) {
+    const auto paste = [&](QLineEdit* edit) {
+        edit->selectAll();
+        edit->insert(text);
+    };
+    for (const auto& [box, control, sent] :
+         {std::tuple{"NewSpeed", "Advanced", QByteArray()},
+          std::tuple{"ChangeTime", "Left", QByteArray()},
+          std::tuple{"command", "Send", rawByte < 0 ? QByteArray() : bytes({rawByte})}}) {
         paste(fx.edit(box));
         fx.click(control);
         QCOMPARE(fx.car1.read(int(sent.size()) + 1, 100ms), sent); // and not a byte more

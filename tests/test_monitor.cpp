@@ -52,8 +52,10 @@ void TestMonitor::tickFailureReportedThenRecovered_data()
 {
     QTest::addColumn<QString>("interval");
     QTest::addColumn<QString>("failure");
-    QTest::newRow("letterInInterval") << "1O" << "类型不匹配：「采样间隔」不是数字";
-    QTest::newRow("portClosedByPortChange") << "10" << "端口未打开：通信端口未打开，请先单击【打开端口】";
+    QTest::newRow("letterInInterval") << "1O"
+                                      << "类型不匹配：「采样间隔」不是数字";
+    QTest::newRow("portClosedByPortChange") << "10"
+                                            << "端口未打开：通信端口未打开，请先单击【打开端口】";
 }
 
 void TestMonitor::tickFailureReportedThenRecovered()
@@ -115,11 +117,17 @@ void TestMonitor::tickSurvivesWhatHappensInItsWait_data()
     QTest::addColumn<QString>("control"); // used inside the first tick's wait
     QTest::addColumn<QString>("status");  // empty: the window is gone
     QTest::addColumn<QString>("caption"); // cmdStart's, where the control was that button
-    QTest::newRow("monitoringStopped") << "cmdStart" << "智能车已断开连接" << "开始检测";
+    QTest::newRow("monitoringStopped") << "cmdStart"
+                                       << "智能车已断开连接"
+                                       << "开始检测";
     // The restarted timer ticks inside the wait; the older reading never covers its newer one.
     QTest::newRow("monitoringRestarted") << "restart" << kConnected << "停止检测";
-    QTest::newRow("portChanged") << "cmbCOM" << "已停止通信并关闭通讯端口" << "";
-    QTest::newRow("windowExited") << "Exit" << "" << "";
+    QTest::newRow("portChanged") << "cmbCOM"
+                                 << "已停止通信并关闭通讯端口"
+                                 << "";
+    QTest::newRow("windowExited") << "Exit"
+                                  << ""
+                                  << "";
 }
 
 void TestMonitor::tickSurvivesWhatHappensInItsWait()

@@ -22,7 +22,8 @@ void TestPacedWait::lastsAtLeastItsLengthAndHandlesEvents()
     // Even the smallest int handles what is pending; a 5 ms timer ticks all through a wait.
     for (const int ms : {INT_MIN, 1, 100}) {
         bool queuedRan = false;
-        QMetaObject::invokeMethod(this, [&] { queuedRan = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [&] { queuedRan = true; }, Qt::QueuedConnection);
         QTimer timer;
         QSignalSpy ticks(&timer, &QTimer::timeout);
         timer.start(5);
@@ -30,7 +31,8 @@ void TestPacedWait::lastsAtLeastItsLengthAndHandlesEvents()
         clock.start();
         QVERIFY(PacedWait(ms));
         QVERIFY2(clock.nsecsElapsed() >= qint64(qMax(ms, 0)) * 1000000 && queuedRan
-                     && ticks.count() >= ms / 50, qPrintable(QString::number(ms)));
+                     && ticks.count() >= ms / 50,
+                 qPrintable(QString::number(ms)));
     }
 }
 

@@ -106,7 +106,8 @@ void TestPortMap::openFailureCauses()
     QVERIFY(!root || (::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0));
     QCOMPARE(refused,
              u"没有权限读写设备 %1，它属于 %2 组。\n"
-             u"请执行 sudo usermod -aG %2 $USER，然后注销并重新登录。"_s.arg(device, QFileInfo(device).group()));
+             u"请执行 sudo usermod -aG %2 $USER，然后注销并重新登录。"_s.arg(
+                 device, QFileInfo(device).group()));
 
     // Held by another program, met through a link as the console would meet an adapter.
     PtyPair car;

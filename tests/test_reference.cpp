@@ -23,7 +23,10 @@ QWidget* theWindow(int which)
     return found.size() == 1 ? found.first() : nullptr;
 }
 
-void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 // What the operator reads: the caption and every label's text, with "!" after a control that
 // does not fit its place, a label that does not wrap within its height, a button too narrow
@@ -125,7 +128,6 @@ void TestReference::oneWindowEachCreatedAfresh()
     }
     QVERIFY(fx.boxes.messages().isEmpty());
 }
-
 
 void TestReference::programEndsWithTheLastWindow_data()
 {

@@ -20,6 +20,9 @@ enum class CarCode : quint8 {
     HotStart = 0x8A,
 };
 
-inline constexpr char codeByte(CarCode code) { return char(quint8(code)); }
+inline constexpr char codeByte(CarCode code)
+{
+    return char(quint8(code));
+}
 
 } // namespace smartcar

@@ -53,8 +53,9 @@ Failure Failure::overflow(const QString& field)
 
 Failure Failure::outOfRange(const QString& field, qint64 low, qint64 high, const QString& unit)
 {
-    return Failure(Kind::OutOfRange,
-                   QStringLiteral("%1超出范围：%2 到 %3 %4").arg(field).arg(low).arg(high).arg(unit));
+    return Failure(
+        Kind::OutOfRange,
+        QStringLiteral("%1超出范围：%2 到 %3 %4").arg(field).arg(low).arg(high).arg(unit));
 }
 
 Failure Failure::portNotOpen()

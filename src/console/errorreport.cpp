@@ -43,8 +43,8 @@ QString systemMessageTitle()
     return QStringLiteral("系统信息");
 }
 
-void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                 const QString& text, const QString& informativeText)
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                 const QString& informativeText)
 {
     const ShownMessage message{icon, title, text, informativeText};
     if (sink()) {

@@ -28,8 +28,8 @@ MessageSink setMessageSink(MessageSink sink);
 // A modal box with a single OK button. It returns at once, leaving the box up until the
 // operator dismisses it; while it is up, a further message replaces its text rather than
 // opening a second box.
-void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                 const QString& text, const QString& informativeText = QString());
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                 const QString& informativeText = QString());
 
 // The title every box of the console carries.
 QString systemMessageTitle();

@@ -104,7 +104,8 @@ void Form1::buildControls()
     Frame7->raise();
 
     // The driving pad.
-    Advanced = button(Frame9, "Advanced", QStringLiteral("Advance"), 3120, 360, 2175, 855, song1575);
+    Advanced = button(Frame9, "Advanced", QStringLiteral("Advance"), 3120, 360, 2175, 855,
+                      song1575);
     Left = button(Frame9, "Left", QStringLiteral("Left"), 120, 2880, 2175, 855, song1575);
     Right = button(Frame9, "Right", QStringLiteral("Right"), 6120, 2880, 2175, 855, song1575);
     Retreat = button(Frame9, "Retreat", QStringLiteral("Retreat"), 3120, 5280, 2175, 855, song1575);
@@ -191,7 +192,8 @@ void Form1::buildControls()
     paint(delaytime, kDarkGreen, menuColour());
     cmdOpenCOM = button(Frame3, "cmdOpenCOM", QStringLiteral("打开端口"), 120, 1680, 1590, 600,
                         song12);
-    cmdStart = button(Frame3, "cmdStart", QStringLiteral("开始通信"), 2040, 1680, 1590, 600, song12);
+    cmdStart = button(Frame3, "cmdStart", QStringLiteral("开始通信"), 2040, 1680, 1590, 600,
+                      song12);
     cmdEnd = button(Frame3, "cmdEnd", QStringLiteral("结束"), 3960, 1680, 1590, 600, song12);
 
     for (QLabel* l : {Label3, Label4, Label5, Label7, Label1}) {
@@ -221,9 +223,9 @@ void Form1::buildStatusBar()
     using Style = KeyedStatusBar::Style;
     StatusBar1->addPanel(1440, Style::Date);
     StatusBar1->addPanel(1440, Style::Time);
-    StatusBar1->addPanel(
-        8440, Style::Text,
-        QStringLiteral("smartcar-console " PROJECT_VERSION " · 帮助：README 的“故障排除”一节"));
+    StatusBar1->addPanel(8440, Style::Text,
+                         QStringLiteral("smartcar-console " PROJECT_VERSION
+                                        " · 帮助：README 的“故障排除”一节"));
     StatusBar1->addPanel(3200, Style::Text, QStringLiteral("Tavrin远程遥控智能车控制台"));
     StatusBar1->addPanel(5200, Style::Text, QStringLiteral("系统消息"), kStatusKey);
     StatusBar1->raise(); // drawn over the bottom edge of Frame1
@@ -232,7 +234,8 @@ void Form1::buildStatusBar()
 void Form1::connectHandlers()
 {
     auto on = [this](auto* sender, auto signal, void (Form1::*handler)()) {
-        connect(sender, signal, this, [this, handler] { run([this, handler] { (this->*handler)(); }); });
+        connect(sender, signal, this,
+                [this, handler] { run([this, handler] { (this->*handler)(); }); });
     };
     on(Advanced, &QPushButton::clicked, &Form1::Advanced_Click);
     on(Retreat, &QPushButton::clicked, &Form1::Retreat_Click);

@@ -42,12 +42,30 @@ void Form1::sendCode(CarCode code)
     MSComm1->output(SendBuf);
 }
 
-void Form1::Advanced_Click() { sendSpeedFrame(CarCode::Advance); }
-void Form1::Retreat_Click() { sendSpeedFrame(CarCode::Retreat); }
-void Form1::Start_Click() { sendSpeedFrame(CarCode::HotStart); }
-void Form1::Stop_Click() { sendCode(CarCode::ColdBrake); }
-void Form1::Left_Click() { turn(CarCode::TurnLeft, CarCode::CentreAfterLeft); }
-void Form1::Right_Click() { turn(CarCode::TurnRight, CarCode::CentreAfterRight); }
+void Form1::Advanced_Click()
+{
+    sendSpeedFrame(CarCode::Advance);
+}
+void Form1::Retreat_Click()
+{
+    sendSpeedFrame(CarCode::Retreat);
+}
+void Form1::Start_Click()
+{
+    sendSpeedFrame(CarCode::HotStart);
+}
+void Form1::Stop_Click()
+{
+    sendCode(CarCode::ColdBrake);
+}
+void Form1::Left_Click()
+{
+    turn(CarCode::TurnLeft, CarCode::CentreAfterLeft);
+}
+void Form1::Right_Click()
+{
+    turn(CarCode::TurnRight, CarCode::CentreAfterRight);
+}
 
 // The box has already changed when this runs; the frame tells the car the state it shows.
 void Form1::Check1_Click()

@@ -16,8 +16,9 @@ Form3::Form3()
     const QFont font = face(QStringLiteral("MS Sans Serif"), 9.75);
     auto* Label1 = label(Frame1, "Label1", QStringLiteral("Copyright © smartcar-console 开发者"),
                          480, 360, 4215, 375);
-    auto* Label2 = label(Frame1, "Label2", QStringLiteral("smartcar-console " PROJECT_VERSION
-                                                        "，帮助见 README 的“故障排除”一节"),
+    auto* Label2 = label(Frame1, "Label2",
+                         QStringLiteral("smartcar-console " PROJECT_VERSION
+                                        "，帮助见 README 的“故障排除”一节"),
                          480, 1080, 3375, 375);
     for (QLabel* l : {Label1, Label2}) {
         l->setFont(font);

@@ -2,8 +2,8 @@
 
 #include <QHash>
 #include <QLabel>
-#include <QString>
 #include <QStatusBar>
+#include <QString>
 #include <QTimer>
 
 namespace smartcar {

@@ -13,8 +13,7 @@ class ReferenceWindow : public QWidget
     Q_OBJECT
 protected:
     // The client area is fixed in twips; the controls are placed absolutely inside it.
-    ReferenceWindow(const char* name, const QString& caption, int clientWidth,
-                    int clientHeight);
+    ReferenceWindow(const char* name, const QString& caption, int clientWidth, int clientHeight);
 };
 
 } // namespace smartcar

@@ -18,10 +18,10 @@ namespace smartcar {
 
 namespace {
 
-constexpr int kEndingSignals[] = { SIGINT, SIGTERM, SIGHUP };
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // [0] is written by the handler, [1] watched by the notifier.
-int signalSockets[2] = { -1, -1 };
+int signalSockets[2] = {-1, -1};
 struct sigaction previousActions[std::size(kEndingSignals)];
 bool replaced[std::size(kEndingSignals)] = {};
 
@@ -84,7 +84,8 @@ SignalEnding::~SignalEnding()
 void SignalEnding::onSignalled()
 {
     char buf[64];
-    while (::read(signalSockets[1], buf, sizeof buf) > 0) { }
+    while (::read(signalSockets[1], buf, sizeof buf) > 0) {
+    }
     if (m_form && !m_form->isReleased())
         m_form->run([form = m_form.data()] { form->cmdEnd_Click(); });
     // Also when the main window is gone already (Exit with a reference window still open) or
@@ -102,7 +103,7 @@ SignalEnding::SignalEnding(Form1* form, QObject* parent)
 
 SignalEnding::~SignalEnding() = default;
 
-void SignalEnding::onSignalled() { }
+void SignalEnding::onSignalled() {}
 
 #endif
 

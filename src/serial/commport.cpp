@@ -128,8 +128,8 @@ void CommPort::output(const QByteArray& bytes)
     // finds room goes out whole.
     pollfd room{fd, POLLOUT, 0};
     if (::poll(&room, 1, 0) < 0)
-        throw Failure::portFailure(QStringLiteral("发送失败：%1")
-                                       .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        throw Failure::portFailure(
+            QStringLiteral("发送失败：%1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     if (room.revents & (POLLHUP | POLLERR | POLLNVAL)) {
         closeVanished(QStringLiteral("设备已断开"));
         throw Failure::portFailure(QStringLiteral("发送失败：通信端口已断开，此帧未发送"));
@@ -182,8 +182,8 @@ void CommPort::onError(QSerialPort::SerialPortError error)
     // Errors of a failed open are reported by setPortOpen itself.
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
         return;
-    // Only a device that is really gone closes the port. Qt reports a line that is merely
-    // busy (EAGAIN) as a resource error too, so on Unix the descriptor itself decides.
+        // Only a device that is really gone closes the port. Qt reports a line that is merely
+        // busy (EAGAIN) as a resource error too, so on Unix the descriptor itself decides.
 #ifdef Q_OS_UNIX
     const bool gone = deviceGone();
 #else

@@ -19,7 +19,7 @@ namespace smartcar {
 namespace {
 // Where programs leave serial lock files: Qt's own places, which include the UUCP ones.
 const char* const kLockDirectories[] = {
-    "/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+    "/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
     "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock",
 };
 
@@ -88,7 +88,9 @@ OpenFailure diagnoseOpenFailure(const QString& device, const QString& openError)
     result.reason = openError;
 #ifndef Q_OS_WIN
     const QByteArray path = QFile::encodeName(device);
-    struct stat node {};
+    struct stat node
+    {
+    };
     if (::stat(path.constData(), &node) != 0) {
         // EACCES here means a directory on the way may not be searched.
         result.cause = errno == EACCES ? OpenFailure::Cause::NoPermission

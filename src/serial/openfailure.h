@@ -17,9 +17,9 @@ struct OpenFailure
 
     Cause cause = Cause::Other;
     QString device;
-    QString group;    // for NoPermission: the group owning the node, when it could be read
+    QString group;     // for NoPermission: the group owning the node, when it could be read
     qint64 holder = 0; // for Busy: the process named by a lock file, when there is one
-    QString reason;   // for Other: the system's own words
+    QString reason;    // for Other: the system's own words
 };
 
 // Looks at `device` after an open of it failed. `openError` is what the open itself said;

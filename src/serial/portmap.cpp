@@ -43,8 +43,8 @@ struct DeviceName
 std::optional<DeviceName> parseDeviceName(const QString& name)
 {
     const QLatin1String prefixes[] = {QLatin1String(kAdapterPrefixes[0]),
-                                          QLatin1String(kAdapterPrefixes[1]),
-                                          QLatin1String(kLinkPrefix)};
+                                      QLatin1String(kAdapterPrefixes[1]),
+                                      QLatin1String(kLinkPrefix)};
     for (int kind = 0; kind < 3; ++kind) {
         const QLatin1String prefix = prefixes[kind];
         if (!name.startsWith(prefix) || name.size() == prefix.size())
@@ -224,8 +224,8 @@ QStringList portToolTips()
     }
 #else
     const QString directory = deviceDirectory();
-    const QStringList devices
-        = assignPortDevices(directory, presentSerialDevices(directory), portOverrides());
+    const QStringList devices = assignPortDevices(directory, presentSerialDevices(directory),
+                                                  portOverrides());
     for (const QString& device : devices) {
         const QFileInfo info(device);
         if (!info.exists()) {
