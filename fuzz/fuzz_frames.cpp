@@ -75,8 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const qint32 ms = turnTime(text);
         require(turnWait(ms).count() >= 0);
         require(turnWait(ms).count() == (ms > 0 ? ms : 0));
+        require(ms <= kMaxTurnTimeMs);
     } catch (const Failure& f) {
-        require(isBadNumberFailure(f));
+        // A turn longer than the longest allowed is refused, not waited.
+        if (f.kind() == Failure::Kind::OutOfRange)
+            require(toWholeNumber(text, kTurnTimeField) > kMaxTurnTimeMs);
+        else
+            require(isBadNumberFailure(f));
     }
     return 0;
 }
