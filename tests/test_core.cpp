@@ -1,5 +1,4 @@
-// What the console makes of the operator's text (frame bytes, waits) and of a poll tick's bytes
-// (the caption and the lamp), without a window.
+// The operator's text as frame bytes and waits; a poll tick's bytes as caption and lamp. No window.
 #include "car/frames.h"
 #include "common/failure.h"
 #include "monitor/poll.h"
@@ -14,18 +13,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString mismatch(const QString& field)
-{
-    return QStringLiteral("类型不匹配：%1不是数字").arg(field);
-}
-QString overflow(const QString& field)
-{
-    return QStringLiteral("溢出：%1超出允许的范围").arg(field);
-}
-QString hex(int byte)
-{
-    return QStringLiteral("0x%1").arg(byte, 2, 16, QLatin1Char('0'));
-}
+// clang-format off
+QString mismatch(const QString& field) { return QStringLiteral("类型不匹配：%1不是数字").arg(field); }
+QString overflow(const QString& field) { return QStringLiteral("溢出：%1超出允许的范围").arg(field); }
+QString hex(int byte) { return QStringLiteral("0x%1").arg(byte, 2, 16, QLatin1Char('0')); }
+QString megabyteOf(char c) { return QString(1 << 20, QLatin1Char(c)); }
+// clang-format on
 
 QString outcome(const std::function<QString()>& step)
 {
@@ -34,13 +27,6 @@ QString outcome(const std::function<QString()>& step)
     } catch (const Failure& f) {
         return f.describe();
     }
-}
-
-const QString kTurnTooLong = QStringLiteral("「转向时间」超出范围：0 到 10000 毫秒");
-
-QString megabyteOf(char c)
-{
-    return QString(1 << 20, QLatin1Char(c));
 }
 
 } // namespace
@@ -60,40 +46,24 @@ void TestCore::fieldText_data()
     QTest::addColumn<QString>("field"); // speed, raw (typed in hexadecimal), turn or interval
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("result"); // the byte; the time, then for a turn how long it waits
+    // clang-format off
     // The decimal digits of half the speed as two 4-bit digits.
-    const struct
-    {
-        const char* text;
-        int byte;
-    } speeds[] = {
-        {"1", 0x00},   {"2", 0x01},      {"99", 0x49},      {"120.9", 0x60},
-        {"199", 0x99}, {"1e2", 0x50},    {"  120\t", 0x60}, {"-0", 0x00},
-        {"-20", 0x00}, {"-2e300", 0x00}, {"1e-300", 0x00},
+    const struct { const char* text; int byte; } speeds[] = {
+        {"1", 0x00}, {"2", 0x01}, {"99", 0x49}, {"120.9", 0x60}, {"199", 0x99}, {"1e2", 0x50},
+        {"  120\t", 0x60}, {"-0", 0x00}, {"-20", 0x00}, {"-2e300", 0x00}, {"1e-300", 0x00},
     };
     for (const auto& s : speeds)
         QTest::addRow("speed %s", s.text) << u"speed"_s << s.text << hex(s.byte);
-    // A half of 100 or more is too fast, also when plain notation cannot show it: "1E+15"
-    // must never become 0x1E.
+    // Half of 100 or more is too fast, even where plain notation fails: "1E+15" is never 0x1E.
     for (const QString& text : {u"200"_s, u"1999999999999998"_s, u"2e15"_s, u"1e999"_s})
         QTest::addRow("tooFast %s", qPrintable(text.left(16)))
             << u"speed"_s << text << overflow(kSpeedField);
     for (const QString& text : {u""_s, u"nan"_s, u"0x10"_s, u"&H10"_s, u"🚗"_s, megabyteOf('z')})
         QTest::addRow("notANumber %s", qPrintable(text.left(8).toHtmlEscaped()))
             << u"speed"_s << text << mismatch(kSpeedField);
-    const struct
-    {
-        QString text;
-        int byte;
-    } raws[] = {
-        {"ff", 0xFF},
-        {"0FF", 0xFF},
-        {"7G", 0x07},
-        {"G1", 0x00},
-        {"0x10", 0x00},
-        {" 3\t0\n", 0x30},
-        {"", 0x00},
-        {QStringLiteral("12") + QChar(0) + "0", 0x12},
-        {megabyteOf('z'), 0x00},
+    const struct { QString text; int byte; } raws[] = {
+        {"ff", 0xFF}, {"0FF", 0xFF}, {"7G", 0x07}, {"G1", 0x00}, {"0x10", 0x00}, {" 3\t0\n", 0x30},
+        {"", 0x00}, {QStringLiteral("12") + QChar(0) + "0", 0x12}, {megabyteOf('z'), 0x00},
     };
     for (const auto& r : raws)
         QTest::addRow("raw %s", qPrintable(r.text.left(8).toHtmlEscaped()))
@@ -102,21 +72,18 @@ void TestCore::fieldText_data()
     for (const QString& text : {u"100"_s, QString(32, u'F'), u"100000010"_s, megabyteOf('9')})
         QTest::addRow("tooLarge %s", qPrintable(text.left(12)))
             << u"raw"_s << text << overflow(kCommandField);
-    QTest::newRow("turnNegativeWaitsNot") << u"turn"_s << "-20"
-                                          << "-20 0";
-    QTest::newRow("turnHalfRoundsDownToTheLimit") << u"turn"_s << "10000.5"
-                                                  << "10000 10000";
-    QTest::newRow("turnJustOverTheLimit") << u"turn"_s << "10000.6" << kTurnTooLong;
+    QTest::newRow("turnNegativeWaitsNot") << u"turn"_s << "-20" << "-20 0";
+    QTest::newRow("turnHalfRoundsDownToTheLimit") << u"turn"_s << "10000.5" << "10000 10000";
+    QTest::newRow("turnJustOverTheLimit") << u"turn"_s << "10000.6"
+                                          << u"「转向时间」超出范围：0 到 10000 毫秒"_s;
     QTest::newRow("turnLetters") << u"turn"_s << "abc" << mismatch(kTurnTimeField);
     QTest::newRow("turnBeyondInt32") << u"turn"_s << "2147483648" << overflow(kTurnTimeField);
-    QTest::newRow("intervalHalfGoesToEven") << u"interval"_s << "12.5"
-                                            << "12";
-    QTest::newRow("intervalNegativeStands") << u"interval"_s << "-20"
-                                            << "-20";
+    QTest::newRow("intervalHalfGoesToEven") << u"interval"_s << "12.5" << "12";
+    QTest::newRow("intervalNegativeStands") << u"interval"_s << "-20" << "-20";
     QTest::newRow("intervalOverTenSecondsRefused")
-        << u"interval"_s << "10001" << QStringLiteral("「采样间隔」超出范围：0 到 10000 毫秒");
-    QTest::newRow("intervalLetterO")
-        << u"interval"_s << "1O" << mismatch(QStringLiteral("「采样间隔」"));
+        << u"interval"_s << "10001" << u"「采样间隔」超出范围：0 到 10000 毫秒"_s;
+    QTest::newRow("intervalLetterO") << u"interval"_s << "1O" << mismatch(u"「采样间隔」"_s);
+    // clang-format on
 }
 
 void TestCore::fieldText()
@@ -140,27 +107,20 @@ void TestCore::tickReadings_data()
     QTest::addColumn<QByteArray>("received");
     QTest::addColumn<QString>("alarm");
     QTest::addColumn<QString>("shown"); // the caption, empty for no reading; "lit": the lamp is on
-    QTest::newRow("nothingReadNoReading") << QByteArray() << "-5"
-                                          << "";
-    QTest::newRow("twoBytesNoReading") << bytes({0xFF, 0xFF}) << "40"
-                                       << "";
-    QTest::newRow("equalSpeedStaysDark") << bytes({0x28}) << "40"
-                                         << "40R/Min";
-    QTest::newRow("oneAboveLights") << bytes({0x29}) << "40"
-                                    << "41R/Min lit";
-    QTest::newRow("hexDigitsBelowAlarmTextStillLight") << bytes({0x3C}) << "40"
-                                                       << "60R/Min lit";
-    QTest::newRow("textAboveButSpeedBelowStaysDark") << bytes({0x20}) << "100"
-                                                     << "32R/Min";
-    QTest::newRow("fractionalAlarm") << bytes({0x3C}) << "59.9"
-                                     << "60R/Min lit";
-    QTest::newRow("negativeAlarmLightsZero") << bytes({0x00}) << "-5"
-                                             << "00R/Min lit";
-    QTest::newRow("hexAlarmIsZero") << bytes({0x01}) << "A0"
-                                    << "01R/Min lit";
+    // clang-format off
+    QTest::newRow("nothingReadNoReading") << QByteArray() << "-5" << "";
+    QTest::newRow("twoBytesNoReading") << bytes({0xFF, 0xFF}) << "40" << "";
+    QTest::newRow("equalSpeedStaysDark") << bytes({0x28}) << "40" << "40R/Min";
+    QTest::newRow("oneAboveLights") << bytes({0x29}) << "40" << "41R/Min lit";
+    QTest::newRow("hexDigitsBelowAlarmTextStillLight") << bytes({0x3C}) << "40" << "60R/Min lit";
+    QTest::newRow("textAboveButSpeedBelowStaysDark") << bytes({0x20}) << "100" << "32R/Min";
+    QTest::newRow("fractionalAlarm") << bytes({0x3C}) << "59.9" << "60R/Min lit";
+    QTest::newRow("negativeAlarmLightsZero") << bytes({0x00}) << "-5" << "00R/Min lit";
+    QTest::newRow("hexAlarmIsZero") << bytes({0x01}) << "A0" << "01R/Min lit";
     QTest::newRow("megabyteOfDigitsNeverReached") << bytes({0xFF}) << megabyteOf('9') << "255R/Min";
     QTest::newRow("nulEndsAlarm") << bytes({0x0D}) << QStringLiteral("12") + QChar(0) + "0"
                                   << "13R/Min lit";
+    // clang-format on
 }
 
 void TestCore::tickReadings()

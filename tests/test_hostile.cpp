@@ -30,14 +30,12 @@ void TestHostile::hostileText()
     QFETCH(bool, alarmAt1);
     ConsoleFixture fx;
     QVERIFY(fx.open(0));
-    const auto paste = [&](QLineEdit* edit) {
-        edit->selectAll();
-        edit->insert(text);
-    };
-    for (const auto& [box, control, sent] :
-         {std::tuple{"NewSpeed", "Advanced", QByteArray()},
-          std::tuple{"ChangeTime", "Left", QByteArray()},
-          std::tuple{"command", "Send", rawByte < 0 ? QByteArray() : bytes({rawByte})}}) {
+    // clang-format off
+    const auto paste = [&](QLineEdit* edit) { edit->selectAll(); edit->insert(text); };
+    for (const auto& [box, control, sent] : {std::tuple{"NewSpeed", "Advanced", QByteArray()},
+             std::tuple{"ChangeTime", "Left", QByteArray()},
+             std::tuple{"command", "Send", rawByte < 0 ? QByteArray() : bytes({rawByte})}}) {
+        // clang-format on
         paste(fx.edit(box));
         fx.click(control);
         QCOMPARE(fx.car1.read(int(sent.size()) + 1, 100ms), sent); // and not a byte more

@@ -22,17 +22,16 @@ void TestKeys::keysGiveTheirButtonsFrames_data()
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QByteArray>("frames");
     QTest::addColumn<int>("cursor"); // where it is in the text box with the focus afterwards
+    // clang-format off
     QTest::newRow("eachArrowDrivesAHeldOneOnce")
-        << "Send"
-        << "+Up *Up *Up -Up +Down -Down +Left -Left +Right -Right +Num+Up -Num+Up"
+        << "Send" << "+Up *Up *Up -Up +Down -Down +Left -Left +Right -Right +Num+Up -Num+Up"
         << bytes({0x85, 0x60, 0x86, 0x60, 0x81, 0x83, 0x82, 0x84, 0x85, 0x60}) << 0;
-    QTest::newRow("escBrakesFromThePortBox") << "cmbCOM"
-                                             << "+Esc -Esc" << bytes({0x87}) << 0;
+    QTest::newRow("escBrakesFromThePortBox") << "cmbCOM" << "+Esc -Esc" << bytes({0x87}) << 0;
     QTest::newRow("escBrakesFromATextBoxUnmarkedRepeatNot")
-        << "NewSpeed"
-        << "+Esc ~Esc ~Esc -Esc" << bytes({0x87}) << 3;
-    QTest::newRow("arrowsInATextBoxStayThere") << "ChangeTime"
-                                               << "+Left -Left +Up -Up" << QByteArray() << 0;
+        << "NewSpeed" << "+Esc ~Esc ~Esc -Esc" << bytes({0x87}) << 3;
+    QTest::newRow("arrowsInATextBoxStayThere")
+        << "ChangeTime" << "+Left -Left +Up -Up" << QByteArray() << 0;
+    // clang-format on
 }
 
 void TestKeys::keysGiveTheirButtonsFrames()

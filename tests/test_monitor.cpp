@@ -1,5 +1,4 @@
-// Speed monitoring through the real window, Timer1 ticking for real (the tick's wait shows in
-// tickSurvivesWhatHappensInItsWait). Readings, the lamp and refused intervals: test_core.
+// Monitoring through the real window, Timer1 ticking for real. Readings and the lamp: test_core.
 #include "console/shape.h"
 #include "serial/commport.h"
 #include "support/bytes.h"
@@ -10,6 +9,7 @@
 #include <QTimer>
 
 using namespace smartcar;
+using namespace Qt::StringLiterals;
 
 namespace {
 const QString kConnected = QStringLiteral("智能车连接成功");
@@ -25,8 +25,7 @@ struct Rig : ConsoleFixture
     QString shown() const { return get<QLabel>("lblValue")->text(); }
     bool lit() const { return get<Shape>("LED1")->fillColor() == QColor(0, 255, 0); }
     int buffered() const { return get<CommPort>("MSComm1")->inBufferCount(); }
-    // Writes `b` and waits for two ticks: the second has read the bytes for sure.
-    bool feed(const QByteArray& b, PtyPair* car = nullptr)
+    bool feed(const QByteArray& b, PtyPair* car = nullptr) // two ticks: the second reads `b`
     {
         (car ? car : &car1)->write(b);
         const int target = ticks + 2;
@@ -52,8 +51,7 @@ void TestMonitor::tickFailureReportedThenRecovered_data()
 {
     QTest::addColumn<QString>("interval");
     QTest::addColumn<QString>("failure");
-    QTest::newRow("letterInInterval") << "1O"
-                                      << "类型不匹配：「采样间隔」不是数字";
+    QTest::newRow("letterInInterval") << u"1O"_s << u"类型不匹配：「采样间隔」不是数字"_s;
     QTest::newRow("portClosedByPortChange") << "10"
                                             << "端口未打开：通信端口未打开，请先单击【打开端口】";
 }
@@ -77,7 +75,6 @@ void TestMonitor::tickFailureReportedThenRecovered()
     QVERIFY(rig.boxes.messages().isEmpty() && rig.timer->isActive());
     QVERIFY(portClosed || rig.buffered() == 0);
 
-    // The cause gone, the very next ticks work again.
     rig.edit("delaytime")->setText(QStringLiteral("10"));
     if (portClosed)
         rig.click("cmdOpenCOM");
@@ -117,17 +114,11 @@ void TestMonitor::tickSurvivesWhatHappensInItsWait_data()
     QTest::addColumn<QString>("control"); // used inside the first tick's wait
     QTest::addColumn<QString>("status");  // empty: the window is gone
     QTest::addColumn<QString>("caption"); // cmdStart's, where the control was that button
-    QTest::newRow("monitoringStopped") << "cmdStart"
-                                       << "智能车已断开连接"
-                                       << "开始检测";
+    QTest::newRow("monitoringStopped") << u"cmdStart"_s << u"智能车已断开连接"_s << u"开始检测"_s;
     // The restarted timer ticks inside the wait; the older reading never covers its newer one.
     QTest::newRow("monitoringRestarted") << "restart" << kConnected << "停止检测";
-    QTest::newRow("portChanged") << "cmbCOM"
-                                 << "已停止通信并关闭通讯端口"
-                                 << "";
-    QTest::newRow("windowExited") << "Exit"
-                                  << ""
-                                  << "";
+    QTest::newRow("portChanged") << u"cmbCOM"_s << u"已停止通信并关闭通讯端口"_s << QString();
+    QTest::newRow("windowExited") << u"Exit"_s << QString() << QString();
 }
 
 void TestMonitor::tickSurvivesWhatHappensInItsWait()
@@ -142,7 +133,6 @@ void TestMonitor::tickSurvivesWhatHappensInItsWait()
     QTRY_COMPARE(rig.buffered(), 1);
     rig.click("cmdStart");
     QLabel* banner = rig.get<QLabel>("Label6"); // only starting puts the welcome back
-    QCOMPARE(banner->text(), QStringLiteral("欢迎使用"));
     banner->setText(QStringLiteral("marker"));
     later(200, [&] {
         control == u"Exit" ? rig.action("Exit")->trigger()
@@ -152,9 +142,8 @@ void TestMonitor::tickSurvivesWhatHappensInItsWait()
         rig.car1.write(bytes({0x3C}));
     });
     QVERIFY(QTest::qWaitFor([&] { return !rig.alive() || rig.ticks > 0; }));
-    QVERIFY(rig.boxes.messages().isEmpty());
-    QCOMPARE(rig.alive(), !status.isEmpty());
-    if (!rig.alive())
+    QVERIFY(rig.boxes.messages().isEmpty() && rig.alive() == !status.isEmpty());
+    if (status.isEmpty())
         return;
     QVERIFY(rig.lit() && rig.timer->isActive() == restarted);
     QCOMPARE(rig.portOpen(), control != u"cmbCOM");
