@@ -40,8 +40,6 @@ public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
-    bool isReleased() const { return m_released; }
-
     // The text of the status panel keyed "status".
     QString statusText() const;
 

@@ -86,7 +86,8 @@ void SignalEnding::onSignalled()
     char buf[64];
     while (::read(signalSockets[1], buf, sizeof buf) > 0) {
     }
-    if (m_form && !m_form->isReleased())
+    // run() does nothing for a window that is already released.
+    if (m_form)
         m_form->run([form = m_form.data()] { form->cmdEnd_Click(); });
     // Also when the main window is gone already (Exit with a reference window still open) or
     // its end step failed: the program ends all the same.

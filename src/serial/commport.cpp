@@ -29,6 +29,11 @@ QString busyLine()
 {
     return QStringLiteral("发送超时：线路忙，此帧未发送");
 }
+
+QString goneLine()
+{
+    return QStringLiteral("发送失败：通信端口已断开，此帧未发送");
+}
 } // namespace
 
 CommPort::CommPort(QObject* parent)
@@ -132,7 +137,7 @@ void CommPort::output(const QByteArray& bytes)
             QStringLiteral("发送失败：%1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     if (room.revents & (POLLHUP | POLLERR | POLLNVAL)) {
         closeVanished(QStringLiteral("设备已断开"));
-        throw Failure::portFailure(QStringLiteral("发送失败：通信端口已断开，此帧未发送"));
+        throw Failure::portFailure(goneLine());
     }
     if (!(room.revents & POLLOUT))
         throw Failure::portFailure(busyLine());
@@ -149,7 +154,7 @@ void CommPort::output(const QByteArray& bytes)
     const int err = written < 0 ? errno : 0;
     if (err == EIO || err == ENXIO || err == ENODEV || deviceGone()) {
         closeVanished(QString::fromLocal8Bit(std::strerror(err ? err : EIO)));
-        throw Failure::portFailure(QStringLiteral("发送失败：通信端口已断开，此帧未发送"));
+        throw Failure::portFailure(goneLine());
     }
     // Part of the frame or none of it was taken. Drop whatever the driver still holds of it
     // (Qt's buffer and the kernel's output queue), so no piece of it goes out later.
