@@ -1,12 +1,9 @@
 // The operator's text as frame bytes and waits; a poll tick's bytes as caption and lamp. No window.
 #include "car/frames.h"
-#include "common/failure.h"
 #include "monitor/poll.h"
-#include "support/bytes.h"
+#include "support/checks.h"
 
 #include <QTest>
-
-#include <functional>
 
 using namespace smartcar;
 using namespace Qt::StringLiterals;
@@ -19,15 +16,6 @@ QString overflow(const QString& field) { return QStringLiteral("溢出：%1超�
 QString hex(int byte) { return QStringLiteral("0x%1").arg(byte, 2, 16, QLatin1Char('0')); }
 QString megabyteOf(char c) { return QString(1 << 20, QLatin1Char(c)); }
 // clang-format on
-
-QString outcome(const std::function<QString()>& step)
-{
-    try {
-        return step();
-    } catch (const Failure& f) {
-        return f.describe();
-    }
-}
 
 } // namespace
 

@@ -1,6 +1,6 @@
 // The bytes the driving controls put on a real serial line, or why they put none.
 #include "common/failure.h"
-#include "support/bytes.h"
+#include "support/checks.h"
 #include "support/consolefixture.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Hostile text pasted into every box of the real window once: no crash, no frame for a refused
 // command, one report each. What a box makes of such text is tested where it is computed.
 #include "console/shape.h"
-#include "support/bytes.h"
+#include "support/checks.h"
 #include "support/consolefixture.h"
 
 using namespace std::chrono_literals;

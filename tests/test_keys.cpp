@@ -1,5 +1,5 @@
 // Driving from the keyboard, read as the frames on a real serial line.
-#include "support/bytes.h"
+#include "support/checks.h"
 #include "support/consolefixture.h"
 
 #include <QKeyEvent>

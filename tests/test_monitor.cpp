@@ -1,7 +1,7 @@
 // Monitoring through the real window, Timer1 ticking for real. Readings and the lamp: test_core.
 #include "console/shape.h"
 #include "serial/commport.h"
-#include "support/bytes.h"
+#include "support/checks.h"
 #include "support/consolefixture.h"
 
 #include <QMessageBox>

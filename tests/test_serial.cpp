@@ -1,31 +1,13 @@
 // The serial port service against a pseudo-terminal standing in for the car.
-#include "common/failure.h"
 #include "ptypair.h"
 #include "serial/commport.h"
-#include "support/bytes.h"
+#include "support/checks.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
-#include <functional>
-
 using namespace smartcar;
 using namespace std::chrono_literals;
-
-namespace {
-
-// What `step` fails with, in the user's words; empty if it does not fail.
-QString failureOf(const std::function<void()>& step)
-{
-    try {
-        step();
-    } catch (const Failure& f) {
-        return f.describe();
-    }
-    return {};
-}
-
-} // namespace
 
 class TestSerial : public QObject
 {
@@ -59,7 +41,10 @@ void TestSerial::troubledLine()
     // A busy line fails one send and keeps the port.
     car.holdConsoleOutput(flowControl);
     const qsizetype backlog = flowControl ? 0 : car.backUpConsoleOutput('A');
-    const QString report = failureOf([&] { port.output(bytes({0x85, 0x60})); });
+    const QString report = outcome([&] {
+        port.output(bytes({0x85, 0x60}));
+        return QString();
+    });
     QVERIFY2(report.contains(QStringLiteral("发送超时")), qPrintable(report));
     QTest::qWait(400); // the device watch has looked at least once
     QVERIFY(port.portOpen() && gone.isEmpty());
@@ -83,7 +68,11 @@ void TestSerial::troubledLine()
     QTRY_COMPARE(gone.count(), 1);
     QTest::qWait(200);
     QVERIFY(!port.portOpen() && gone.count() == 1);
-    QCOMPARE(failureOf([&] { port.output("\x87"); }), Failure::portNotOpen().describe());
+    QCOMPARE(outcome([&] {
+                 port.output("\x87");
+                 return QString();
+             }),
+             Failure::portNotOpen().describe());
 }
 
 QTEST_GUILESS_MAIN(TestSerial)

@@ -2,7 +2,7 @@
 // has sent its centring frame: shown in this process with the program's own signal unit (a child
 // cannot be given an open port), and once with the real program, which must end normally.
 #include "console/signalending.h"
-#include "support/bytes.h"
+#include "support/checks.h"
 #include "support/consolefixture.h"
 
 #include <QApplication>

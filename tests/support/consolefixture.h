@@ -1,8 +1,8 @@
 #pragma once
 
+#include "console/errorreport.h"
 #include "console/form1.h"
 #include "ptypair.h"
-#include "support/messagerecorder.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,6 +15,30 @@
 
 #include <functional>
 #include <memory>
+
+// Records every message box the console shows instead of opening it, for as long as it lives.
+class MessageRecorder
+{
+public:
+    MessageRecorder()
+        : m_previous(smartcar::setMessageSink([this](const auto& m) { m_messages << m; }))
+    {
+    }
+    ~MessageRecorder() { smartcar::setMessageSink(std::move(m_previous)); }
+    const QList<smartcar::ShownMessage>& messages() const { return m_messages; }
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const auto& m : m_messages)
+            out << m.text;
+        return out;
+    }
+    void clear() { m_messages.clear(); }
+
+private:
+    QList<smartcar::ShownMessage> m_messages;
+    smartcar::MessageSink m_previous;
+};
 
 // The real main window with COM1 and COM2 mapped to pseudo-terminals (car1, car2) and COM5
 // mapped to a device that does not exist. Devices are looked for in `devices`, an empty
