@@ -3,9 +3,11 @@
 #include "serial/commport.h"
 #include "support/consolefixture.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeySequence>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -115,12 +117,30 @@ void TestConnection::onlyADeliberatePickRunsTheChangeStep()
     QCOMPARE(box->currentIndex(), 0);
     QVERIFY(fx.portOpen() == wasOpen && timer->isActive() == wasOpen);
 
-    // The keyboard in the box does: monitoring stops, the port closes only after the wait.
+    // Nor does a key with the list closed, in the box or in its text: an operator clicks into
+    // the text to read it and presses an arrow.
+    for (QWidget* target : {static_cast<QWidget*>(box), static_cast<QWidget*>(box->lineEdit())}) {
+        for (const QKeyCombination key :
+             {QKeyCombination(Qt::Key_Down), QKeyCombination(Qt::Key_Up),
+              QKeyCombination(Qt::Key_PageDown), QKeyCombination(Qt::Key_PageUp),
+              QKeyCombination(Qt::Key_End), QKeyCombination(Qt::Key_Home),
+              QKeyCombination(Qt::AltModifier, Qt::Key_Up)}) {
+            QTest::keyClick(target, key.key(), key.keyboardModifiers());
+            QVERIFY2(box->currentIndex() == 0 && fx.portOpen() == wasOpen,
+                     qPrintable(QKeySequence(key).toString()));
+        }
+    }
+    QVERIFY(fx.car1.read(1, std::chrono::milliseconds(50)).isEmpty() && fx.status() == status);
+
+    // A pick from the opened list does: monitoring stops, the port closes only after the wait.
     bool timerOnInWait = true, openInWait = !wasOpen;
     later(0, [&] { timerOnInWait = timer->isActive(), openInWait = fx.portOpen(); });
+    QTest::keyClick(box, Qt::Key_Down, Qt::AltModifier);
+    QVERIFY(box->view()->isVisible());
+    QTest::keyClick(box->view(), Qt::Key_Down);
     QElapsedTimer clock;
     clock.start();
-    QTest::keyClick(box, Qt::Key_Down);
+    QTest::keyClick(box->view(), Qt::Key_Return);
     QVERIFY(clock.elapsed() >= 100 && !timerOnInWait && openInWait == wasOpen);
     QCOMPARE(fx.status(), kStopped);
     QVERIFY(!fx.portOpen() && fx.button("cmdOpenCOM")->isEnabled()

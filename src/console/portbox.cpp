@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QStyle>
@@ -40,6 +41,38 @@ bool PortBox::event(QEvent* event)
     if (event->type() == QEvent::ToolTip && beforeShowing)
         beforeShowing();
     return QComboBox::event(event);
+}
+
+void PortBox::keyPressEvent(QKeyEvent* event)
+{
+    // With the list closed, Qt walks the entries on the arrow and page keys (Alt+Up too) and
+    // reports each step as a pick; one stray key would close the open port. The keys are kept
+    // here, so they reach neither the entries nor the driving keys of the window. Home and End
+    // still move the cursor in the text; Alt+Down and F4 still open the list, where an entry
+    // is picked on purpose.
+    const bool opens = event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier);
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if (!opens && !view()->isVisible()) {
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // The text box takes them as cursor keys; without one Qt would pick an entry.
+        if (!lineEdit() && !view()->isVisible()) {
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QComboBox::keyPressEvent(event);
 }
 
 void PortBox::wheelEvent(QWheelEvent* event)

@@ -10,8 +10,9 @@ namespace smartcar {
 // for is looked at again whenever the operator is about to read it: as the list drops down
 // and as a tooltip is asked for (`beforeShowing`). The box itself keeps its fixed size; the
 // list is made as wide as its longest entry, and a chosen entry shows from its start.
-// The mouse wheel never changes the entry: a notch over the box would pick the next port,
-// and picking a port closes the open one while the car keeps driving.
+// Neither the mouse wheel nor a key changes the entry while the list is closed: a notch or an
+// arrow key would pick the next port, and picking a port closes the open one while the car
+// keeps driving. The list, once opened (a click, Alt+Down, F4), is where a port is picked.
 class PortBox : public QComboBox
 {
 public:
@@ -23,6 +24,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 };
 
