@@ -2,8 +2,50 @@
 #include "support/checks.h"
 #include "support/consolefixture.h"
 
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMessageBox>
+#include <QWindow>
+
+using namespace smartcar;
+
+namespace {
+// Window-system input, queued as the display server's would be and delivered by the event
+// loop: it meets the console the way a real key or click does, modal blocking included.
+void queueKey(QWindow* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    qt_handleKeyEvent(window, QEvent::KeyPress, key, modifiers);
+    qt_handleKeyEvent(window, QEvent::KeyRelease, key, modifiers);
+}
+
+void queueClick(QWidget* control)
+{
+    static int time = 1000;
+    const QPointF at = control->mapTo(control->window(), control->rect().center());
+    const QPointF global = control->mapToGlobal(control->rect().center());
+    QWindow* window = control->window()->windowHandle();
+    time += 500; // never a double click
+    qt_handleMouseEvent(window, at, global, Qt::LeftButton, Qt::LeftButton,
+                        QEvent::MouseButtonPress, Qt::NoModifier, time);
+    qt_handleMouseEvent(window, at, global, Qt::NoButton, Qt::LeftButton,
+                        QEvent::MouseButtonRelease, Qt::NoModifier, time + 50);
+}
+
+// Real boxes for as long as it lives, instead of the fixture's recording.
+class RealBoxes
+{
+public:
+    RealBoxes()
+        : m_recording(setMessageSink({}))
+    {
+    }
+    ~RealBoxes() { setMessageSink(std::move(m_recording)); }
+
+private:
+    MessageSink m_recording;
+};
+} // namespace
 
 class TestKeys : public QObject
 {
@@ -11,6 +53,9 @@ class TestKeys : public QObject
 private slots:
     void keysGiveTheirButtonsFrames_data();
     void keysGiveTheirButtonsFrames();
+    void brakeGetsPastABox_data();
+    void brakeGetsPastABox();
+    void brakeQueuedBehindATurnWhoseClickFails();
 };
 
 // `keys` is what the keyboard does, in order, 100 ms apart: "+Up" presses Up, "-Up" lets it
@@ -29,6 +74,9 @@ void TestKeys::keysGiveTheirButtonsFrames_data()
     QTest::newRow("escBrakesFromThePortBox") << "cmbCOM" << "+Esc -Esc" << bytes({0x87}) << 0;
     QTest::newRow("escBrakesFromATextBoxUnmarkedRepeatNot")
         << "NewSpeed" << "+Esc ~Esc ~Esc -Esc" << bytes({0x87}) << 3;
+    QTest::newRow("escWithShiftCtrlOrAltHeldStillBrakes")
+        << "NewSpeed" << "+Shift+Esc -Shift+Esc +Ctrl+Esc -Ctrl+Esc +Alt+Esc -Alt+Esc"
+        << bytes({0x87, 0x87, 0x87}) << 3;
     QTest::newRow("arrowsInATextBoxStayThere")
         << "ChangeTime" << "+Left -Left +Up -Up" << QByteArray() << 0;
     // clang-format on
@@ -62,6 +110,87 @@ void TestKeys::keysGiveTheirButtonsFrames()
     QCOMPARE(console.form()->focusWidget(), target);
     if (auto* edit = qobject_cast<QLineEdit*>(target))
         QCOMPARE(edit->cursorPosition(), cursor);
+}
+
+// A failure's box is up (a real one, shown); what the operator does next, as the display
+// server delivers it. `target`: "box", "window" (the main window's keyboard focus) or the name
+// of a control clicked; `key` 0 for the click.
+void TestKeys::brakeGetsPastABox_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QByteArray>("frames");
+    QTest::addColumn<bool>("boxStays");
+    QTest::newRow("escOnTheBoxBrakesAndClosesIt")
+        << "box" << int(Qt::Key_Escape) << Qt::KeyboardModifiers() << bytes({0x87}) << false;
+    QTest::newRow("ctrlEscOnTheBoxToo")
+        << "box" << int(Qt::Key_Escape) << Qt::KeyboardModifiers(Qt::ControlModifier)
+        << bytes({0x87}) << false;
+    QTest::newRow("escMeantForTheWindowBrakes")
+        << "window" << int(Qt::Key_Escape) << Qt::KeyboardModifiers(Qt::ShiftModifier)
+        << bytes({0x87}) << true;
+    QTest::newRow("clickOnTheBrakeButtonBrakes")
+        << "Stop" << 0 << Qt::KeyboardModifiers() << bytes({0x87}) << true;
+    QTest::newRow("clickOnAnotherControlStaysBlocked")
+        << "Check1" << 0 << Qt::KeyboardModifiers() << QByteArray() << true;
+    QTest::newRow("arrowForTheWindowStaysBlocked")
+        << "window" << int(Qt::Key_Up) << Qt::KeyboardModifiers() << QByteArray() << true;
+}
+
+void TestKeys::brakeGetsPastABox()
+{
+    QFETCH(QString, target);
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QByteArray, frames);
+    QFETCH(bool, boxStays);
+    ConsoleFixture console;
+    QVERIFY(console.open());
+    RealBoxes real;
+    console.button("Send")->setFocus();
+    console.edit("NewSpeed")->setText(QStringLiteral("12O"));
+    console.click("Advanced");
+    const QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(shownMessageBox());
+    QVERIFY(box && box->isVisible() && box->text().startsWith(u"类型不匹配"));
+    QVERIFY(QTest::qWaitForWindowExposed(box));
+
+    if (key == 0)
+        queueClick(console.get<QWidget>(qPrintable(target)));
+    else
+        queueKey(target == u"box" ? box->windowHandle() : console.form()->windowHandle(), key,
+                 modifiers);
+    QCoreApplication::processEvents();
+    QCOMPARE(console.car1.read(int(frames.size()) + 1, std::chrono::milliseconds(100)), frames);
+    if (boxStays)
+        QVERIFY(box && box->isVisible());
+    else
+        QTRY_VERIFY(!box || !box->isVisible());
+    QVERIFY(!console.get<QCheckBox>("Check1")->isChecked());
+}
+
+// Turn time 300 and a speed that is no number: → and, while the turn holds the console, a
+// click on Advance and Esc. The click fails once the centring frame is out, and its box must
+// not swallow the Esc queued behind it.
+void TestKeys::brakeQueuedBehindATurnWhoseClickFails()
+{
+    ConsoleFixture console;
+    QVERIFY(console.open());
+    RealBoxes real;
+    console.button("Send")->setFocus();
+    console.edit("ChangeTime")->setText(QStringLiteral("300"));
+    console.edit("NewSpeed")->setText(QStringLiteral("abc"));
+    QWindow* window = console.form()->windowHandle();
+    queueKey(window, Qt::Key_Right);
+    queueClick(console.button("Advanced"));
+    queueKey(window, Qt::Key_Escape);
+
+    QByteArray frames;
+    QTRY_VERIFY((frames += console.car1.drain()).size() >= 3);
+    QCOMPARE(frames + console.car1.read(1, std::chrono::milliseconds(100)),
+             bytes({0x82, 0x84, 0x87}));
+    auto* box = qobject_cast<QMessageBox*>(shownMessageBox());
+    QVERIFY(box && box->text().startsWith(u"类型不匹配"));
 }
 
 QTEST_MAIN(TestKeys)

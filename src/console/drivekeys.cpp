@@ -1,5 +1,7 @@
 #include "console/drivekeys.h"
 
+#include "console/errorreport.h"
+
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -14,9 +16,9 @@ namespace smartcar {
 
 namespace {
 
-// Widgets that use the arrow keys themselves: a text box moves its cursor, the port box walks
-// its entries, and the menu bar, once Alt has put it in charge of the keyboard, walks its
-// menus.
+// Widgets that use the arrow keys themselves: a text box moves its cursor, the port box keeps
+// them (so that a key meant for it never drives), and the menu bar, once Alt has put it in charge
+// of the keyboard, walks its menus.
 bool keepsArrows(const QWidget* w)
 {
     return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w)
@@ -33,6 +35,7 @@ void DriveKeys::install(QWidget* window, const Buttons& buttons)
     // window ever sees them, so the keys are caught on their way into the application. The
     // filter goes with the window.
     QCoreApplication::instance()->installEventFilter(keys);
+    keepReachableUnderBoxes(buttons.brake);
 
     buttons.up->setToolTip(QStringLiteral("快捷键：↑"));
     buttons.down->setToolTip(QStringLiteral("快捷键：↓"));
@@ -55,9 +58,6 @@ DriveKeys::DriveKeys(QWidget* window, const Buttons& buttons)
 
 QPushButton* DriveKeys::buttonFor(int key, QWidget* target) const
 {
-    if (key == Qt::Key_Escape)
-        return m_brake;
-
     // A key a text box ignores travels on to its parents; the focus decides, not the widget
     // the key has reached.
     if (keepsArrows(target) || keepsArrows(m_window->focusWidget()))
@@ -92,18 +92,35 @@ bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
     if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !watched->isWidgetType())
         return false;
     auto* target = static_cast<QWidget*>(watched);
-    // Only the active window gets keys, so a key for this one means it is active. Keys for a
-    // menu, the port box's drop-down list, a message box or another window are theirs.
-    if (target->window() != m_window)
-        return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    // Only the active window gets keys, so a key for this one means it is active. Keys for a
+    // menu, the port box's drop-down list or another window are theirs; but while a box of
+    // the console is up, Esc brakes whichever window it was meant for, the box included (and
+    // a key pressed during a turn reaches the window only after a failure's box came up).
+    QWidget* box = shownMessageBox();
+    const bool esc = key->key() == Qt::Key_Escape;
+    if (target->window() != m_window && !(esc && box))
+        return false;
     if (type == QEvent::KeyRelease) {
         m_releasedKey = key->key();
         m_releasedAt = key->timestamp();
         return false;
     }
-    // Arrows and Esc on the keypad come with the keypad flag; anything held with them is a
-    // different key.
+    if (esc) {
+        // A hand that stops the car in a hurry may hold Shift, Ctrl or Alt; it still stops.
+        if (isRepeat(key))
+            return true;
+        const quint64 before = messagesShown();
+        m_brake->click();
+        // Esc on the box closes it too, as Esc does on any box, unless the brake has just
+        // put its own failure into it. Closed here: a key let through would be offered to the
+        // box's parents in turn, and each would brake again.
+        if (box && target->window() == box && messagesShown() == before)
+            box->close();
+        return true;
+    }
+    // Arrows on the keypad come with the keypad flag; anything held with them is a different
+    // key.
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
         return false;
 

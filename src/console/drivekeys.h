@@ -13,11 +13,12 @@ namespace smartcar {
 // the brake button of one window. A key is a click on the same button, so it runs the same
 // handler, sends the same frame and reports the same failures.
 //
-// - Esc brakes wherever the keyboard focus is in the window, a text box included.
+// - Esc brakes wherever the keyboard focus is in the window, a text box included, with any
+//   of Shift, Ctrl and Alt held, and from any window while a box of the console is up.
 // - The arrows drive only while no text box, port box or the menu bar has the focus; there
 //   they keep their own meaning (cursor, entry, menu).
 // - A held key sends once: the keyboard's auto-repeat presses nothing, a release nothing.
-// - Keys with Ctrl, Alt, Shift or Meta are left alone, so menu access keys keep working.
+// - Arrows with Ctrl, Alt, Shift or Meta are left alone, so menu access keys keep working.
 class DriveKeys : public QObject
 {
     Q_OBJECT

@@ -2,6 +2,10 @@
 
 #include "common/failure.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QKeyEvent>
 #include <QPointer>
 
 namespace smartcar {
@@ -13,14 +17,98 @@ MessageSink& sink()
     return s;
 }
 
-// The box on screen, if any. It is modal but never waited on: the handler that raised it
-// returns at once, so a poll tick or a turn inside which a failure happened goes on with the
-// box up.
+// The box on screen, if any. It is never waited on: the handler that raised it returns at
+// once, so a poll tick or a turn inside which a failure happened goes on with the box up.
 QPointer<QMessageBox>& shownBox()
 {
     static QPointer<QMessageBox> box;
     return box;
 }
+
+quint64& messageCount()
+{
+    static quint64 count = 0;
+    return count;
+}
+
+const char* const kReachableProperty = "smartcar_reachableUnderBox";
+
+// Keeps the rest of the console from taking input while a box is up, as a modal box would,
+// so that no frame goes out whose failure the operator could not see. It is not Qt's own
+// modality, because that drops the blocked windows' input before anyone can look at it, the
+// brake's with the rest: Esc anywhere (taken by the driving keys) and the mouse on a control
+// marked reachable (the brake button) get through. Popup windows (an open menu or list) keep
+// their input, as they do under a modal box, so that they can close.
+class BoxGuard : public QObject
+{
+public:
+    explicit BoxGuard(QMessageBox* box)
+        : QObject(box)
+        , m_box(box)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!blocks(event))
+            return false;
+        if (qobject_cast<QAction*>(watched))
+            return event->type() == QEvent::Shortcut;
+        if (!watched->isWidgetType())
+            return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        QWidget* window = widget->window();
+        if (window == m_box || window->windowType() == Qt::Popup)
+            return false;
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            return !(widget->property(kReachableProperty).toBool() && widget->isEnabled());
+        case QEvent::Close:
+            // The window manager's close box; the program's own ending still closes windows.
+            return event->spontaneous();
+        default:
+            return true;
+        }
+    }
+
+private:
+    static bool blocks(const QEvent* event)
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    QMessageBox* m_box;
+};
 
 void fill(QMessageBox& box, const ShownMessage& message)
 {
@@ -47,6 +135,7 @@ void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, 
                  const QString& informativeText)
 {
     const ShownMessage message{icon, title, text, informativeText};
+    ++messageCount();
     if (sink()) {
         sink()(message);
         return;
@@ -63,9 +152,26 @@ void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, 
     fill(*box, message);
     box->setStandardButtons(QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
+    // Not modal to Qt: BoxGuard blocks the rest of the console instead, all but the brake.
+    box->setWindowModality(Qt::NonModal);
+    qApp->installEventFilter(new BoxGuard(box));
     shownBox() = box;
     box->show();
+}
+
+QWidget* shownMessageBox()
+{
+    return shownBox();
+}
+
+quint64 messagesShown()
+{
+    return messageCount();
+}
+
+void keepReachableUnderBoxes(QWidget* control)
+{
+    control->setProperty(kReachableProperty, true);
 }
 
 void reportFailure(QWidget* parent, const Failure& failure)
