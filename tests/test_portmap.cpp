@@ -1,15 +1,19 @@
 // Which listed entry may open, which device it finds, and what a failed open is put down to.
+#include "common/failure.h"
 #include "ptypair.h"
+#include "serial/commport.h"
 #include "serial/openfailure.h"
 #include "serial/portmap.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace smartcar;
@@ -23,6 +27,10 @@ private slots:
     void assignment();
     void lookupSeesTheDirectoryAsItIsNow();
     void openFailureCauses();
+    void nodeThatIsNoLine_data();
+    void nodeThatIsNoLine();
+    void otherProgramsLock_data();
+    void otherProgramsLock();
 };
 
 void TestPortMap::assignment_data()
@@ -88,7 +96,12 @@ void TestPortMap::openFailureCauses()
     // Searchable by everyone, so that only the node itself can refuse.
     QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
     const QString device = dir.filePath(u"ttyUSB0"_s);
-    const auto explain = [&] { return explainOpenFailure(diagnoseOpenFailure(device, {})); };
+    // The machine's own lock folders may hold a live lock for a real ttyUSB0.
+    QTemporaryDir locks;
+    const QStringList lockDirs{locks.path()};
+    const auto explain = [&] {
+        return explainOpenFailure(diagnoseOpenFailure(device, {}, lockDirs));
+    };
 
     // A link left behind for an adapter that is gone: as if no device were there.
     QVERIFY(QFile::link(dir.filePath(u"gone"_s), device));
@@ -109,16 +122,132 @@ void TestPortMap::openFailureCauses()
              u"请执行 sudo usermod -aG %2 $USER，然后注销并重新登录。"_s.arg(
                  device, QFileInfo(device).group()));
 
-    // Held by another program, met through a link as the console would meet an adapter.
+    // Held by another program, met through a link as the console would meet an adapter. Qt's
+    // lock (it names this pseudo-terminal, which nothing else on the machine can hold) is in
+    // the system's folders; to root, which passes Qt's exclusive claim, it is the only sign.
     PtyPair car;
     QVERIFY(QFile::remove(device) && QFile::link(car.slavePath(), device));
     QSerialPort other(car.slavePath());
     QVERIFY(other.open(QIODevice::ReadWrite));
-    QVERIFY(explain().contains(device + u" 正被另一个程序占用"_s));
+    QVERIFY(explainOpenFailure(diagnoseOpenFailure(device, {}))
+                .contains(device + u" 正被另一个程序占用"_s));
     other.close();
     // Once it is let go, the device itself shows nothing wrong: the open's own words stay.
-    QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s)),
+    QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, lockDirs)),
              u"无法打开设备 %1：EIO"_s.arg(device));
+}
+
+void TestPortMap::nodeThatIsNoLine_data()
+{
+    QTest::addColumn<QString>("node"); // in a folder of the test's own unless absolute
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("symlinkLoopIsNoMissingAdapter") << "loop"
+                                                   << "符号链接层数过多";
+    QTest::newRow("controllingTerminalAlias") << "/dev/tty"
+                                              << "不是串口设备";
+    QTest::newRow("characterDeviceThatIsNoTerminal") << "/dev/null"
+                                                     << "不是串口设备";
+    QTest::newRow("plainFile") << "file"
+                               << "不是串口设备";
+}
+
+void TestPortMap::nodeThatIsNoLine()
+{
+    QFETCH(QString, node);
+    QFETCH(QString, cause);
+    QTemporaryDir dir;
+    QVERIFY(QFile::link(dir.filePath(u"loop"_s), dir.filePath(u"loop2"_s))
+            && QFile::link(dir.filePath(u"loop2"_s), dir.filePath(u"loop"_s)));
+    QFile file(dir.filePath(u"file"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString device = node.startsWith(u'/') ? node : dir.filePath(node);
+    QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, {dir.path()})),
+             u"无法打开设备 %1：%2"_s.arg(device, cause));
+}
+
+// Another program's lock file for the line the console is about to open, in a lock folder of
+// the test's own. `holder`: the test itself (alive), a process that has ended, or none (the
+// file holds `content` as it is).
+void TestPortMap::otherProgramsLock_data()
+{
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<bool>("qtForm"); // otherwise ten columns, right-aligned
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("outcome"); // "busy", "unreadable" or "opens"
+    QTest::newRow("classicLockOfARunningProgramIsBusy")
+        << "alive" << false << QByteArray() << "busy";
+    QTest::newRow("qtLockOfARunningProgramIsBusy") << "alive" << true << QByteArray() << "busy";
+    QTest::newRow("classicLockOfAnEndedProgramIsStale")
+        << "ended" << false << QByteArray() << "opens";
+    QTest::newRow("qtLockOfAnEndedProgramIsStale") << "ended" << true << QByteArray() << "opens";
+    QTest::newRow("textIsUnreadableNotAPermissionError")
+        << "none" << false << QByteArray("hello\n") << "unreadable";
+    QTest::newRow("numberBeyondAnyProcessIsUnreadableNotAlive")
+        << "none" << false << QByteArray("4294967296\n") << "unreadable";
+    QTest::newRow("zeroWouldSignalOurOwnGroup")
+        << "none" << false << QByteArray("0\n") << "unreadable";
+    QTest::newRow("negativeWouldSignalAGroup")
+        << "none" << false << QByteArray("  -1\n") << "unreadable";
+    QTest::newRow("emptyFile") << "none" << false << QByteArray() << "unreadable";
+}
+
+void TestPortMap::otherProgramsLock()
+{
+    QFETCH(QString, holder);
+    QFETCH(bool, qtForm);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, outcome);
+    qint64 pid = ::getpid();
+    if (holder == u"ended") {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(0);
+        QVERIFY(child > 0 && ::waitpid(child, nullptr, 0) == child);
+        pid = child;
+    }
+    if (holder != u"none") {
+        content = qtForm ? QByteArray::number(pid) + "\nminicom\nbench\n"
+                         : QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+    }
+    PtyPair car;
+    QTemporaryDir locks;
+    const QString lockFile = locks.filePath(u"LCK.."_s
+                                            + car.slavePath().mid(5).replace(u'/', u'_'));
+    QFile lock(lockFile);
+    QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size());
+    lock.close();
+
+    const auto found = lockedByOther(car.slavePath(), {locks.path()});
+    if (outcome == u"opens") {
+        QVERIFY(!found);
+    } else if (outcome == u"busy") {
+        QVERIFY(found && found->cause == OpenFailure::Cause::Busy);
+        QVERIFY(
+            explainOpenFailure(*found).contains(u"正被另一个程序占用（进程 %1 %2）"_s.arg(pid).arg(
+                QCoreApplication::applicationName())));
+    } else {
+        QVERIFY(found);
+        QCOMPARE(
+            explainOpenFailure(*found),
+            u"无法打开设备 %1。\n锁文件 %2 无法识别：若没有其他程序在用该设备，可删除此文件。"_s
+                .arg(car.slavePath(), lockFile));
+    }
+
+    // The port itself: it does not open past a lock it must honour, and leaves the other
+    // program's file as it found it.
+    const QByteArray previous = qgetenv("SMARTCAR_COM1");
+    const auto restore = qScopeGuard([&] { qputenv("SMARTCAR_COM1", previous); });
+    qputenv("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
+    CommPort port;
+    port.setLockDirectories({locks.path()});
+    try {
+        port.setPortOpen(true);
+    } catch (const Failure&) {
+    }
+    QCOMPARE(port.portOpen(), outcome == u"opens");
+    QVERIFY(lock.open(QIODevice::ReadOnly));
+    QCOMPARE(lock.readAll(), content);
 }
 
 QTEST_GUILESS_MAIN(TestPortMap)

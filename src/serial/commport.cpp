@@ -93,10 +93,16 @@ void CommPort::setPortOpen(bool open)
     m_port.setDataBits(m_settings.dataBits);
     m_port.setStopBits(m_settings.stopBits);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // Qt honours only its own live locks: it takes a classic ten-column lock of a running
+    // terminal program for stale, replaces it and shares the line with that program. Another
+    // program's lock is therefore read first and left exactly as it is.
+    if (const auto locked = lockedByOther(device, m_lockDirectories))
+        throw Failure::portFailure(explainOpenFailure(*locked));
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString why = m_port.errorString();
         m_port.clearError();
-        throw Failure::portFailure(explainOpenFailure(diagnoseOpenFailure(device, why)));
+        throw Failure::portFailure(
+            explainOpenFailure(diagnoseOpenFailure(device, why, m_lockDirectories)));
     }
     // Bytes that arrived before the port was ours are not the car's answer to anything.
     m_port.clear(QSerialPort::Input);

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "serial/linesettings.h"
+#include "serial/openfailure.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 namespace smartcar {
@@ -30,6 +32,9 @@ public:
 
     // "9600,n,8,1" and the like; applied at the next open. Bad text is a port failure.
     void setSettings(const QString& text);
+    // Where other programs' lock files are looked for before opening (the system's folders
+    // unless told otherwise).
+    void setLockDirectories(const QStringList& directories) { m_lockDirectories = directories; }
 
     bool portOpen() const;
     // true opens port commPort() with the settings (a port failure if the device is missing
@@ -66,6 +71,7 @@ private:
     QSerialPort m_port;
     int m_portNumber = 1;
     LineSettings m_settings;
+    QStringList m_lockDirectories = systemLockDirectories();
     bool m_closingOnError = false;
     QTimer m_watch;
 };

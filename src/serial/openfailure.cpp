@@ -10,6 +10,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -17,12 +18,6 @@ namespace smartcar {
 
 #ifndef Q_OS_WIN
 namespace {
-// Where programs leave serial lock files: Qt's own places, which include the UUCP ones.
-const char* const kLockDirectories[] = {
-    "/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
-    "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock",
-};
-
 // Qt names its lock after the device path without "/dev/", slashes turned into '_';
 // UUCP-style programs after the node's own name.
 QStringList lockNames(const QString& device)
@@ -41,29 +36,36 @@ QStringList lockNames(const QString& device)
     return names;
 }
 
+qint64 largestProcessNumber()
+{
+    QFile max(QStringLiteral("/proc/sys/kernel/pid_max"));
+    bool ok = false;
+    qint64 value = 0;
+    if (max.open(QIODevice::ReadOnly))
+        value = max.readLine(32).trimmed().toLongLong(&ok);
+    return ok && value > 0 ? value : 4194304; // the kernel's own limit
+}
+
+// The process number a lock file names, or 0 when it names none that could exist: text that
+// is no number, or a number that kill() would take as a process group or as "everyone".
+qint64 lockedBy(const QByteArray& content)
+{
+    const QByteArray first = content.left(content.indexOf('\n')).trimmed();
+    if (first.isEmpty())
+        return 0;
+    for (const char c : first) {
+        if (c < '0' || c > '9')
+            return 0;
+    }
+    bool ok = false;
+    const qint64 pid = first.toLongLong(&ok);
+    return ok && pid >= 1 && pid <= largestProcessNumber() ? pid : 0;
+}
+
 bool processAlive(qint64 pid)
 {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
-
-// The live process a lock file names, or 0. A lock left by a process that is gone is stale
-// and holds nothing.
-qint64 lockHolder(const QString& device)
-{
-    for (const QString& name : lockNames(device)) {
-        for (const char* dir : kLockDirectories) {
-            QFile lock(QLatin1String(dir) + QStringLiteral("/LCK..") + name);
-            if (!lock.open(QIODevice::ReadOnly))
-                continue;
-            bool ok = false;
-            const qint64 pid = lock.readLine(64).trimmed().toLongLong(&ok);
-            if (ok && processAlive(pid))
-                return pid;
-        }
-    }
-    return 0;
-}
-
 QString groupName(gid_t gid)
 {
     if (const group* g = ::getgrgid(gid))
@@ -81,7 +83,57 @@ QString processName(qint64 pid)
 } // namespace
 #endif
 
-OpenFailure diagnoseOpenFailure(const QString& device, const QString& openError)
+QStringList systemLockDirectories()
+{
+#ifndef Q_OS_WIN
+    return {
+        QStringLiteral("/var/lock"),
+        QStringLiteral("/etc/locks"),
+        QStringLiteral("/var/spool/locks"),
+        QStringLiteral("/var/spool/uucp"),
+        QStringLiteral("/tmp"),
+        QStringLiteral("/var/tmp"),
+        QStringLiteral("/var/lock/lockdev"),
+        QStringLiteral("/run/lock"),
+    };
+#else
+    return {};
+#endif
+}
+
+std::optional<OpenFailure> lockedByOther(const QString& device, const QStringList& lockDirectories)
+{
+#ifndef Q_OS_WIN
+    for (const QString& name : lockNames(device)) {
+        for (const QString& dir : lockDirectories) {
+            const QString path = dir + QStringLiteral("/LCK..") + name;
+            if (!QFileInfo::exists(path))
+                continue;
+            OpenFailure found;
+            found.device = device;
+            QFile lock(path);
+            const qint64 pid = lock.open(QIODevice::ReadOnly) ? lockedBy(lock.read(4096)) : 0;
+            if (pid == 0) {
+                found.cause = OpenFailure::Cause::BadLock;
+                found.lockFile = path;
+                return found;
+            }
+            if (processAlive(pid)) {
+                found.cause = OpenFailure::Cause::Busy;
+                found.holder = pid;
+                return found;
+            }
+        }
+    }
+#else
+    Q_UNUSED(device);
+    Q_UNUSED(lockDirectories);
+#endif
+    return std::nullopt;
+}
+
+OpenFailure diagnoseOpenFailure(const QString& device, const QString& openError,
+                                const QStringList& lockDirectories)
 {
     OpenFailure result;
     result.device = device;
@@ -92,18 +144,27 @@ OpenFailure diagnoseOpenFailure(const QString& device, const QString& openError)
     {
     };
     if (::stat(path.constData(), &node) != 0) {
-        // EACCES here means a directory on the way may not be searched.
-        result.cause = errno == EACCES ? OpenFailure::Cause::NoPermission
-                                       : OpenFailure::Cause::Missing;
+        switch (errno) {
+        case EACCES: // a directory on the way may not be searched
+            result.cause = OpenFailure::Cause::NoPermission;
+            break;
+        case ELOOP:
+            result.reason = QStringLiteral("符号链接层数过多");
+            break;
+        case ENOENT:
+        case ENOTDIR:
+            result.cause = OpenFailure::Cause::Missing;
+            break;
+        default:
+            result.reason = QString::fromLocal8Bit(std::strerror(errno));
+            break;
+        }
         return result;
     }
     // A lock file first: reading it disturbs nobody, while opening a serial line can toggle
     // its modem lines.
-    if (const qint64 holder = lockHolder(device)) {
-        result.cause = OpenFailure::Cause::Busy;
-        result.holder = holder;
-        return result;
-    }
+    if (const auto locked = lockedByOther(device, lockDirectories))
+        return *locked;
     const auto refused = [&] {
         result.cause = OpenFailure::Cause::NoPermission;
         result.group = groupName(node.st_gid);
@@ -111,12 +172,20 @@ OpenFailure diagnoseOpenFailure(const QString& device, const QString& openError)
     };
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
         return refused();
+    // /dev/tty, /dev/console and /dev/ptmx stand for other terminals; none is a line of its own.
+    if (!S_ISCHR(node.st_mode) || (major(node.st_rdev) == 5 && minor(node.st_rdev) <= 2)) {
+        result.cause = OpenFailure::Cause::NotSerial;
+        return result;
+    }
     // Non-blocking, so a line waiting for carrier does not hold the console; no controlling
     // terminal; no exclusive claim, so nothing is left behind.
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0) {
+        const bool terminal = ::isatty(fd);
         ::close(fd);
-        return result; // nothing wrong to see now: keep what the open said
+        if (!terminal)
+            result.cause = OpenFailure::Cause::NotSerial;
+        return result; // otherwise nothing wrong to see now: keep what the open said
     }
     const int error = errno;
     switch (error) {
@@ -164,6 +233,12 @@ QString explainOpenFailure(const OpenFailure& failure)
         return QStringLiteral("设备 %1 正被另一个程序占用%2。\n请先关闭那个程序，再打开端口。")
             .arg(device, who);
     }
+    case OpenFailure::Cause::BadLock:
+        return QStringLiteral("无法打开设备 %1。\n锁文件 %2 无法识别：若没有其他程序在用该设备，"
+                              "可删除此文件。")
+            .arg(device, failure.lockFile);
+    case OpenFailure::Cause::NotSerial:
+        return QStringLiteral("无法打开设备 %1：不是串口设备").arg(device);
     case OpenFailure::Cause::Other:
         break;
     }
