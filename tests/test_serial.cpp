@@ -4,7 +4,9 @@
 #include "support/checks.h"
 
 #include <QSignalSpy>
+
 #include <QTest>
+#include <cerrno>
 
 using namespace smartcar;
 using namespace std::chrono_literals;
@@ -15,7 +17,34 @@ class TestSerial : public QObject
 private slots:
     void troubledLine_data();
     void troubledLine();
+    void writeTheLineTakesOnlyPartOf_data();
+    void writeTheLineTakesOnlyPartOf();
 };
+
+namespace {
+// A line whose write(2) answers from a script: n >= 0 takes the first n bytes (really writing
+// them), a negative number fails with that errno taking nothing. Past the script it writes
+// normally, or, when stuck, takes nothing ever again.
+class FaultyLine : public CommPort
+{
+public:
+    QList<int> script;
+    bool stuck = false;
+
+protected:
+    qint64 writeToLine(int fd, const char* data, qint64 size) override
+    {
+        if (script.isEmpty() && !stuck)
+            return CommPort::writeToLine(fd, data, size);
+        const int step = script.isEmpty() ? -EAGAIN : script.takeFirst();
+        if (step < 0) {
+            errno = -step;
+            return -1;
+        }
+        return CommPort::writeToLine(fd, data, qMin<qint64>(step, size));
+    }
+};
+} // namespace
 
 void TestSerial::troubledLine_data()
 {
@@ -73,6 +102,53 @@ void TestSerial::troubledLine()
                  return QString();
              }),
              Failure::portNotOpen().describe());
+}
+
+void TestSerial::writeTheLineTakesOnlyPartOf_data()
+{
+    QTest::addColumn<QList<int>>("script");
+    QTest::addColumn<bool>("stuck");
+    QTest::addColumn<QString>("failure"); // empty: the send succeeds
+    QTest::addColumn<QByteArray>("carGets");
+    const QByteArray earlier = bytes({0x86, 0x30});
+    const QByteArray frame = bytes({0x85, 0x60});
+    QTest::newRow("interruptedWriteIsRetriedNotReported")
+        << QList<int>{-EINTR, -EINTR} << false << QString() << earlier + frame;
+    QTest::newRow("nothingTakenFlushesNothingBefore")
+        << QList<int>{-EAGAIN} << false << QStringLiteral("发送超时：线路忙，此帧未发送")
+        << earlier;
+    QTest::newRow("headTakenTheRestFollows")
+        << QList<int>{1, -EINTR, 0} << false << QString() << earlier + frame;
+    QTest::newRow("headTakenRestNeverFitsSaysTheLineWasEmptied")
+        << QList<int>{1} << true << QStringLiteral("发送超时：线路已清空，之前的帧可能未发出")
+        << QByteArray(); // not checked
+}
+
+void TestSerial::writeTheLineTakesOnlyPartOf()
+{
+    QFETCH(QList<int>, script);
+    QFETCH(bool, stuck);
+    QFETCH(QString, failure);
+    QFETCH(QByteArray, carGets);
+    PtyPair car;
+    FaultyLine port;
+    const QByteArray previous = qgetenv("SMARTCAR_COM1");
+    qputenv("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
+    port.setPortOpen(true);
+    qputenv("SMARTCAR_COM1", previous);
+    port.output(bytes({0x86, 0x30})); // still in the line: the car has not read it yet
+    port.script = script;
+    port.stuck = stuck;
+    QCOMPARE(outcome([&] {
+                 port.output(bytes({0x85, 0x60}));
+                 return QString();
+             }),
+             failure.isEmpty() ? QString() : Failure::portFailure(failure).describe());
+    // A pseudo-terminal has no output queue of its own to empty; what a real line dropped
+    // can only be said for the other rows.
+    if (!stuck)
+        QCOMPARE(car.read(int(carGets.size()) + 1, 200ms), carGets);
+    QVERIFY(port.portOpen());
 }
 
 QTEST_GUILESS_MAIN(TestSerial)

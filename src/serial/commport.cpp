@@ -4,6 +4,8 @@
 #include "serial/openfailure.h"
 #include "serial/portmap.h"
 
+#include <QElapsedTimer>
+
 #include <chrono>
 
 #ifdef Q_OS_UNIX
@@ -19,6 +21,11 @@ namespace {
 #ifndef Q_OS_UNIX
 // How long output may take to drain Qt's buffer into the device before it counts as failed.
 constexpr std::chrono::milliseconds kOutputTimeout{1000};
+#endif
+#ifdef Q_OS_UNIX
+// How long the rest of a frame the line took only part of may wait for room. At 9600 baud a
+// frame takes about two milliseconds; a line still full after this is stuck.
+constexpr std::chrono::milliseconds kFinishFrameTimeout{200};
 #endif
 // How often an open port looks whether its device is still there. Qt learns of a hang-up only
 // by reading, and it stops reading once its receive buffer is full: with 1024 unread bytes a
@@ -138,7 +145,11 @@ void CommPort::output(const QByteArray& bytes)
     // reports no room long before its last byte is taken, so a one- or two-byte frame that
     // finds room goes out whole.
     pollfd room{fd, POLLOUT, 0};
-    if (::poll(&room, 1, 0) < 0)
+    int ready;
+    do {
+        ready = ::poll(&room, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0)
         throw Failure::portFailure(
             QStringLiteral("发送失败：%1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     if (room.revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -151,21 +162,33 @@ void CommPort::output(const QByteArray& bytes)
     // Straight to the descriptor, not through Qt's write buffer: Qt keeps what the device did
     // not take and writes it by itself once the line moves, so a frame reported as failed
     // would reach the car later, or its tail would join the next frame.
-    ssize_t written;
+    const auto gone = [&](int err) {
+        closeVanished(QString::fromLocal8Bit(std::strerror(err ? err : EIO)));
+        return Failure::portFailure(goneLine());
+    };
+    qint64 written;
     do {
-        written = ::write(fd, bytes.constData(), size_t(bytes.size()));
+        written = writeToLine(fd, bytes.constData(), bytes.size());
     } while (written < 0 && errno == EINTR);
     if (written == bytes.size())
         return;
-    const int err = written < 0 ? errno : 0;
-    if (err == EIO || err == ENXIO || err == ENODEV || deviceGone()) {
-        closeVanished(QString::fromLocal8Bit(std::strerror(err ? err : EIO)));
-        throw Failure::portFailure(goneLine());
+    if (written <= 0) {
+        const int err = written < 0 ? errno : 0;
+        if (err == EIO || err == ENXIO || err == ENODEV || deviceGone())
+            throw gone(err);
+        // Nothing of this frame is queued, so nothing is flushed: the frames before it,
+        // still on their way, are the car's.
+        throw Failure::portFailure(busyLine());
     }
-    // Part of the frame or none of it was taken. Drop whatever the driver still holds of it
-    // (Qt's buffer and the kernel's output queue), so no piece of it goes out later.
+    // The head of the frame is queued. Left alone, the car would take it with the next
+    // frame as one garbled command, so the rest follows as soon as the line has room.
+    if (finishFrame(fd, bytes.mid(written)))
+        return;
+    if (!m_port.isOpen())
+        throw Failure::portFailure(goneLine());
+    // Only now is the queue emptied, with everything in it.
     m_port.clear(QSerialPort::Output);
-    throw Failure::portFailure(busyLine());
+    throw Failure::portFailure(QStringLiteral("发送超时：线路已清空，之前的帧可能未发出"));
 #else
     if (m_port.write(bytes) != bytes.size()) {
         m_port.clear(QSerialPort::Output);
@@ -179,6 +202,52 @@ void CommPort::output(const QByteArray& bytes)
         throw Failure::portFailure(busyLine());
     }
     requireOpen(); // the device may have failed, and been closed, while writing
+#endif
+}
+
+qint64 CommPort::writeToLine(int fd, const char* data, qint64 size)
+{
+#ifdef Q_OS_UNIX
+    return ::write(fd, data, size_t(size));
+#else
+    Q_UNUSED(fd);
+    Q_UNUSED(data);
+    Q_UNUSED(size);
+    return -1;
+#endif
+}
+
+bool CommPort::finishFrame(int fd, QByteArray rest)
+{
+#ifdef Q_OS_UNIX
+    QElapsedTimer clock;
+    clock.start();
+    while (!rest.isEmpty()) {
+        const qint64 left = kFinishFrameTimeout.count() - clock.elapsed();
+        if (left <= 0)
+            return false;
+        pollfd room{fd, POLLOUT, 0};
+        const int ready = ::poll(&room, 1, int(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            return false;
+        if (room.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            closeVanished(QStringLiteral("设备已断开"));
+            return false;
+        }
+        if (!(room.revents & POLLOUT))
+            continue;
+        const qint64 written = writeToLine(fd, rest.constData(), rest.size());
+        if (written > 0)
+            rest.remove(0, written);
+        else if (written < 0 && errno != EINTR && errno != EAGAIN)
+            return false;
+    }
+    return true;
+#else
+    Q_UNUSED(fd);
+    return rest.isEmpty();
 #endif
 }
 

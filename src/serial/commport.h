@@ -51,13 +51,19 @@ public:
     QByteArray input();
     // Sends every byte in order and returns once they have been handed to the device. A frame
     // goes out whole or not at all: a line that cannot take it now (stopped by flow control,
-    // its buffer full) fails the send with nothing written, and the port stays open.
+    // its buffer full) fails the send with nothing written, and the port stays open; frames
+    // sent before and still on their way are never thrown away for it. Only a frame the line
+    // took part of and then no more within a short wait empties the line, and says so.
     void output(const QByteArray& bytes);
 
 signals:
     // The device failed while open (an adapter pulled out, a pseudo-terminal closed). The
     // port has already been closed when this is emitted; it is emitted once per failure.
     void disconnected(const QString& reason);
+
+protected:
+    // One write(2) of the output path, errno set as by it. A test's faulty line takes its place.
+    virtual qint64 writeToLine(int fd, const char* data, qint64 size);
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -67,6 +73,9 @@ private:
     void closeVanished(const QString& reason);
     void watchDevice();
     void requireOpen() const;
+    // Writes the rest of a frame whose head the line has taken, waiting a short time for
+    // room; false if it could not (the port may have been closed as gone meanwhile).
+    bool finishFrame(int fd, QByteArray rest);
 
     QSerialPort m_port;
     int m_portNumber = 1;
