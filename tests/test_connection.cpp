@@ -5,9 +5,13 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeySequence>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -42,6 +46,7 @@ private slots:
     void onlyADeliberatePickRunsTheChangeStep();
     void endingAsTheChangeWaitBegins_data();
     void endingAsTheChangeWaitBegins();
+    void boxShowsADevicePathAsWrittenAndCopiesIt();
 };
 
 void TestConnection::openingAnEntryThenInitialising_data()
@@ -181,6 +186,51 @@ void TestConnection::endingAsTheChangeWaitBegins()
     QTRY_COMPARE(fx.alive(), !byExit); // and the change step did not go on after its wait:
     QVERIFY(byExit
             || (!fx.portOpen() && !fx.button("cmdOpenCOM")->isEnabled() && fx.status() == kOpened));
+}
+
+// A device path that looks like markup, in a real box: shown as written, and the operator can
+// select the text and copy it.
+void TestConnection::boxShowsADevicePathAsWrittenAndCopiesIt()
+{
+    ConsoleFixture fx;
+    const MessageSink recording = setMessageSink({});
+    const QByteArray previous = qgetenv("SMARTCAR_COM1");
+    const auto restore = qScopeGuard([&] {
+        setMessageSink(recording);
+        qputenv("SMARTCAR_COM1", previous);
+        QGuiApplication::clipboard()->clear();
+    });
+    const QString path = QStringLiteral("/tmp/x/<b>BOLD</b>");
+    qputenv("SMARTCAR_COM1", path.toLocal8Bit());
+    fx.click("cmdOpenCOM");
+    auto* box = qobject_cast<QMessageBox*>(shownMessageBox());
+    QVERIFY(box && box->isVisible());
+    QVERIFY(box->informativeText().contains(path));
+    QLabel* shown = nullptr;
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (label->text().isEmpty() || label->text() == box->text()
+            || label->text().contains(path)) {
+            QVERIFY2(label->text().isEmpty() || label->textFormat() == Qt::PlainText,
+                     qPrintable(label->text()));
+            if (label->text().contains(path))
+                shown = label;
+        }
+    }
+    QVERIFY(shown);
+    QVERIFY(fx.get<QLabel>("panel_status")->textFormat() == Qt::PlainText);
+
+    // Dragged over with the mouse, then Ctrl+C.
+    const QPoint start(0, 0);
+    const QPoint end(shown->width() - 1, shown->height() - 1);
+    QTest::mousePress(shown, Qt::LeftButton, {}, start);
+    QMouseEvent drag(QEvent::MouseMove, end, shown->mapToGlobal(end), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(shown, &drag);
+    QTest::mouseRelease(shown, Qt::LeftButton, {}, end);
+    QVERIFY(shown->hasSelectedText());
+    QTest::keyClick(shown, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), shown->selectedText());
+    QVERIFY(shown->text().contains(shown->selectedText()));
 }
 
 QTEST_MAIN(TestConnection)

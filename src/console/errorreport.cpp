@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPointer>
 
 namespace smartcar {
@@ -116,6 +117,17 @@ void fill(QMessageBox& box, const ShownMessage& message)
     box.setWindowTitle(message.title);
     box.setText(message.text);
     box.setInformativeText(message.informativeText);
+    // The texts carry names from outside (a device path, a process name, the system's words),
+    // which Qt would take for markup if they looked like it: shown as written. They can be
+    // selected with the mouse and copied (Ctrl+C) into a question to a teacher; neither
+    // changes how the box looks.
+    for (QLabel* label : box.findChildren<QLabel*>()) {
+        if (label->objectName() == QLatin1String("qt_msgbox_label")
+            || label->objectName() == QLatin1String("qt_msgbox_informativelabel")) {
+            label->setTextFormat(Qt::PlainText);
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        }
+    }
 }
 } // namespace
 

@@ -23,7 +23,10 @@ KeyedStatusBar::KeyedStatusBar(QWidget* parent)
 QLabel* KeyedStatusBar::addPanel(int widthTwips, Style style, const QString& text,
                                  const QString& key)
 {
-    auto* label = new QLabel(text, this);
+    auto* label = new QLabel(this);
+    // A panel may carry a device path or the system's words: shown as written, never as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
