@@ -25,8 +25,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -48,6 +50,7 @@ struct Row
     int samples = 0;
     QString reference;
     QString target;
+    QString failed = {}; // why the measurement could not be made; empty when it was
 };
 
 double percentile(std::vector<double> v, double p)
@@ -103,18 +106,18 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
-    // Waits until `count` bytes have arrived in all; returns the stamp of the last one.
-    Clock::time_point waitFor(size_t count)
+    // Waits until `count` bytes have arrived in all; returns the stamp of the last one, or
+    // nothing if they have not come within `limit` (a frame lost on the way).
+    std::optional<Clock::time_point> waitFor(size_t count,
+                                             std::chrono::milliseconds limit = kLostAfter)
     {
-        for (;;) {
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_stamps.size() >= count)
-                    return m_stamps[count - 1];
-            }
-            std::this_thread::yield();
-        }
+        std::unique_lock lock(m_mutex);
+        if (!m_arrived.wait_for(lock, limit, [&] { return m_stamps.size() >= count; }))
+            return std::nullopt;
+        return m_stamps[count - 1];
     }
+    // Far beyond anything the line takes (a frame is on the wire within milliseconds).
+    static constexpr std::chrono::milliseconds kLostAfter{5000};
     size_t received()
     {
         std::lock_guard lock(m_mutex);
@@ -143,11 +146,14 @@ private:
             if (got.isEmpty())
                 continue;
             const auto now = Clock::now();
-            std::lock_guard lock(m_mutex);
-            for (char c : got) {
-                m_bytes.push_back(uint8_t(c));
-                m_stamps.push_back(now);
+            {
+                std::lock_guard lock(m_mutex);
+                for (char c : got) {
+                    m_bytes.push_back(uint8_t(c));
+                    m_stamps.push_back(now);
+                }
             }
+            m_arrived.notify_all();
         }
     }
 
@@ -155,6 +161,7 @@ private:
     std::atomic<bool> m_running{false};
     std::thread m_thread;
     std::mutex m_mutex;
+    std::condition_variable m_arrived;
     std::vector<Clock::time_point> m_stamps;
     std::vector<uint8_t> m_bytes;
 };
@@ -189,6 +196,7 @@ Row pressToWire(Bench& b, CarEnd& end, const char* control, int frameBytes, int 
 {
     QPushButton* button = b.get<QPushButton>(control);
     std::vector<double> v;
+    QString lost;
     end.reset();
     size_t expected = 0;
     for (int i = 0; i < presses; ++i) {
@@ -196,17 +204,23 @@ Row pressToWire(Bench& b, CarEnd& end, const char* control, int frameBytes, int 
         button->click();
         expected += size_t(frameBytes);
         const auto t1 = end.waitFor(expected);
-        v.push_back(ms(t1 - t0));
+        if (!t1) {
+            lost = QStringLiteral("press %1: frame lost").arg(i + 1);
+            break;
+        }
+        v.push_back(ms(*t1 - t0));
         QCoreApplication::processEvents();
     }
-    return summarise(QStringLiteral("press to wire: %1 (%2 byte%3)")
-                         .arg(QString::fromLatin1(control))
-                         .arg(frameBytes)
-                         .arg(frameBytes > 1 ? "s" : ""),
-                     QStringLiteral("ms"), v,
-                     frameBytes == 1 ? QStringLiteral("1 byte on the wire: 1.04 ms")
-                                     : QStringLiteral("2 bytes on the wire: 2.08 ms"),
-                     QStringLiteral("median < 0.3, p99 < 1"));
+    Row r = summarise(QStringLiteral("press to wire: %1 (%2 byte%3)")
+                          .arg(QString::fromLatin1(control))
+                          .arg(frameBytes)
+                          .arg(frameBytes > 1 ? "s" : ""),
+                      QStringLiteral("ms"), v,
+                      frameBytes == 1 ? QStringLiteral("1 byte on the wire: 1.04 ms")
+                                      : QStringLiteral("2 bytes on the wire: 2.08 ms"),
+                      QStringLiteral("median < 0.3, p99 < 1"));
+    r.failed = lost;
+    return r;
 }
 
 Row turnAccuracy(Bench& b, CarEnd& end, int turns)
@@ -214,18 +228,23 @@ Row turnAccuracy(Bench& b, CarEnd& end, int turns)
     b.get<QLineEdit>("ChangeTime")->setText(QStringLiteral("50"));
     QPushButton* left = b.get<QPushButton>("Left");
     std::vector<double> late;
+    QString lost;
     for (int i = 0; i < turns; ++i) {
         end.reset();
         left->click();
-        end.waitFor(2);
+        if (!end.waitFor(2)) {
+            lost = QStringLiteral("turn %1: frame lost").arg(i + 1);
+            break;
+        }
         const auto bytes = end.bytes();
         late.push_back(ms(bytes[1].second - bytes[0].second) - 50.0);
         pump(5);
     }
-    const double earliest = *std::min_element(late.begin(), late.end());
+    const double earliest = late.empty() ? 0 : *std::min_element(late.begin(), late.end());
     Row r = summarise(QStringLiteral("turn: centring frame late by"), QStringLiteral("ms"), late,
                       QStringLiteral("turn time 50 ms; earliest %1 ms").arg(earliest, 0, 'f', 2),
                       QStringLiteral("median < 2, never early"));
+    r.failed = lost;
     return r;
 }
 
@@ -353,7 +372,7 @@ QList<Row> memory(Bench& b, CarEnd& end, bool soak, double afterStart)
         if (i % 100 == 0)
             QCoreApplication::processEvents();
     }
-    end.waitFor(size_t(frames));
+    const bool allArrived = end.waitFor(size_t(frames)).has_value();
     b.get<QLineEdit>("delaytime")->setText(QStringLiteral("10"));
     b.get<QPushButton>("cmdStart")->click();
     QTimer sender;
@@ -386,6 +405,9 @@ QList<Row> memory(Bench& b, CarEnd& end, bool soak, double afterStart)
         1,
         QString(),
         QStringLiteral("< 1")};
+    if (!allArrived)
+        rows.back().failed =
+            QStringLiteral("frames lost: %1 of %2 arrived").arg(end.received()).arg(frames);
     return rows;
 }
 
@@ -419,6 +441,10 @@ void print(const QList<Row>& rows)
                .arg(QStringLiteral("target"), -22)
                .arg(QStringLiteral("reference"));
     for (const Row& r : rows) {
+        if (!r.failed.isEmpty()) {
+            out << QStringLiteral("%1 FAILED: %2\n").arg(r.name, -48).arg(r.failed);
+            continue;
+        }
         out << QStringLiteral("%1 %2 %3 %4  %5  %6\n")
                    .arg(r.name, -48)
                    .arg(r.median, 10, 'f', 3)
@@ -517,5 +543,9 @@ int main(int argc, char* argv[])
     delete b.form;
     if (failures)
         std::fprintf(stderr, "smartcar-bench: %d failure message(s) during the run\n", failures);
-    return failures ? 1 : 0;
+    const bool rowFailed = std::any_of(rows.begin(), rows.end(),
+                                       [](const Row& r) { return !r.failed.isEmpty(); });
+    if (rowFailed)
+        std::fprintf(stderr, "smartcar-bench: a measurement failed (see the table)\n");
+    return failures || rowFailed ? 1 : 0;
 }
