@@ -5,6 +5,7 @@
 #include "serial/portmap.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include <chrono>
 
@@ -103,8 +104,11 @@ void CommPort::setPortOpen(bool open)
     // Qt honours only its own live locks: it takes a classic ten-column lock of a running
     // terminal program for stale, replaces it and shares the line with that program. Another
     // program's lock is therefore read first and left exactly as it is.
-    if (const auto locked = lockedByOther(device, m_lockDirectories))
-        throw Failure::portFailure(explainOpenFailure(*locked));
+    // (A device that is not there is reported as missing by the failed open below.)
+    if (QFileInfo::exists(device)) {
+        if (const auto locked = lockedByOther(device, m_lockDirectories))
+            throw Failure::portFailure(explainOpenFailure(*locked));
+    }
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString why = m_port.errorString();
         m_port.clearError();
