@@ -55,6 +55,7 @@ private slots:
     void keysGiveTheirButtonsFrames();
     void brakeGetsPastABox_data();
     void brakeGetsPastABox();
+    void brakeQueuedBehindATurnWhoseClickFails_data();
     void brakeQueuedBehindATurnWhoseClickFails();
 };
 
@@ -170,10 +171,18 @@ void TestKeys::brakeGetsPastABox()
 }
 
 // Turn time 300 and a speed that is no number: → and, while the turn holds the console, a
-// click on Advance and Esc. The click fails once the centring frame is out, and its box must
+// click on Advance and the brake. The click fails once the centring frame is out, and its box must
 // not swallow the Esc queued behind it.
+void TestKeys::brakeQueuedBehindATurnWhoseClickFails_data()
+{
+    QTest::addColumn<bool>("byKey"); // otherwise a click on 冷制动
+    QTest::newRow("esc") << true;
+    QTest::newRow("clickOnTheBrakeButton") << false;
+}
+
 void TestKeys::brakeQueuedBehindATurnWhoseClickFails()
 {
+    QFETCH(bool, byKey);
     ConsoleFixture console;
     QVERIFY(console.open());
     RealBoxes real;
@@ -183,7 +192,10 @@ void TestKeys::brakeQueuedBehindATurnWhoseClickFails()
     QWindow* window = console.form()->windowHandle();
     queueKey(window, Qt::Key_Right);
     queueClick(console.button("Advanced"));
-    queueKey(window, Qt::Key_Escape);
+    if (byKey)
+        queueKey(window, Qt::Key_Escape);
+    else
+        queueClick(console.button("Stop"));
 
     QByteArray frames;
     QTRY_VERIFY((frames += console.car1.drain()).size() >= 3);
