@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <chrono>
@@ -49,10 +50,16 @@ signals:
 
 private:
     void look();
+    // The devices that could be the remembered one, asked afresh only when something changed.
+    const QList<DeviceIdentity>& present();
 
     CommPort* m_port;
     DeviceIdentity m_remembered;
     QString m_lastCause;
+    QStringList m_seenNames; // what the last look saw in the device directory
+    QList<DeviceIdentity> m_present;
+    int m_freshLooksLeft = 0;
+    int m_looksSinceAsked = 0;
     QTimer m_looking;
 };
 
