@@ -272,7 +272,9 @@ QString Form1::statusText() const
 
 void Form1::setStatus(const QString& text)
 {
-    StatusBar1->panel(kStatusKey)->setText(text);
+    QLabel* panel = StatusBar1->panel(kStatusKey);
+    panel->setText(text);
+    panel->setToolTip(text); // a long message (a device path, a cause) runs past the panel
 }
 
 bool Form1::waitPaced(int ms)

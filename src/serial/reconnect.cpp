@@ -17,6 +17,7 @@ constexpr int kFreshLooksAfterChange = 4;
 // nothing a look sees; the list is asked now and then all the same, every ten seconds.
 constexpr int kLooksBetweenAsking = 20;
 
+#ifndef Q_OS_WIN
 // What a look can see without asking the port list: the serial device names present and the
 // node the remembered path leads to. The list itself costs tens of milliseconds a time.
 QStringList deviceNamesNow(const QString& rememberedPath)
@@ -26,6 +27,7 @@ QStringList deviceNamesNow(const QString& rememberedPath)
     names << QFileInfo(rememberedPath).canonicalFilePath();
     return names;
 }
+#endif
 } // namespace
 
 Reconnect::Reconnect(CommPort* port, QObject* parent)
