@@ -14,7 +14,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 const QString kWaiting = u"通信端口已断开，等待适配器重新插入…（选择其他端口可取消）"_s;
+const QString kStopped = u"已停止通信并关闭通讯端口"_s;
 const QColor kReadingRed(255, 0, 0);
+
+enum class GivingUp { PickAnother, Initialise, UnplugInChangeWait };
 
 // Points SMARTCAR_COM<n> at `device` until the end of the scope, then puts back what was there.
 auto overridePort(int n, const QString& device)
@@ -31,6 +34,8 @@ QColor colourOf(const QLabel* label)
     return label->palette().color(QPalette::WindowText);
 }
 } // namespace
+
+Q_DECLARE_METATYPE(GivingUp)
 
 class TestReconnect : public QObject
 {
@@ -111,14 +116,19 @@ void TestReconnect::sameLinkBackOtherPathLeftAlone()
 
 void TestReconnect::operatorGivesUpWaiting_data()
 {
-    QTest::addColumn<bool>("initialise"); // otherwise another entry is picked
-    QTest::newRow("anotherEntryPicked") << false;
-    QTest::newRow("initialisedWithTheWaitingEntryFirst") << true;
+    QTest::addColumn<GivingUp>("how");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("anotherEntryPicked") << GivingUp::PickAnother << kStopped;
+    QTest::newRow("initialisedWithTheWaitingEntryFirst")
+        << GivingUp::Initialise << u"通信端口已断开，请检查无线适配器"_s;
+    QTest::newRow("unpluggedWhileAnotherEntryIsBeingPicked")
+        << GivingUp::UnplugInChangeWait << kStopped;
 }
 
 void TestReconnect::operatorGivesUpWaiting()
 {
-    QFETCH(bool, initialise);
+    QFETCH(GivingUp, how);
+    QFETCH(QString, status);
     QTemporaryDir links;
     const QString link = links.filePath(u"car"_s);
     PtyPair car;
@@ -127,16 +137,26 @@ void TestReconnect::operatorGivesUpWaiting()
     const auto restore = overridePort(1, link);
     auto* reconnect = fx.get<Reconnect>("reconnect");
     QVERIFY(fx.open(0));
-    car.vanish();
-    QTRY_VERIFY(reconnect->isWaiting());
 
-    if (initialise)
-        fx.action("Int")->trigger();
-    else
+    switch (how) {
+    case GivingUp::PickAnother:
+    case GivingUp::Initialise:
+        car.vanish();
+        QTRY_VERIFY(reconnect->isWaiting());
+        how == GivingUp::Initialise ? fx.action("Int")->trigger() : fx.pick(1);
+        break;
+    case GivingUp::UnplugInChangeWait:
+        // The change step's wait lasts until this step has seen the console start waiting.
+        later(0, [&] {
+            car.vanish();
+            QTRY_VERIFY(reconnect->isWaiting());
+        });
         fx.pick(1);
-    QVERIFY(!reconnect->isWaiting());
-    QCOMPARE(fx.status(),
-             initialise ? u"通信端口已断开，请检查无线适配器"_s : u"已停止通信并关闭通讯端口"_s);
+        QVERIFY(!car.isValid());
+        break;
+    }
+    QVERIFY(!reconnect->isWaiting() && !fx.portOpen());
+    QCOMPARE(fx.status(), status);
 }
 
 QTEST_MAIN(TestReconnect)
