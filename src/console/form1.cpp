@@ -9,6 +9,7 @@
 #include "console/twips.h"
 #include "console/widgets.h"
 #include "serial/commport.h"
+#include "serial/reconnect.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -62,6 +63,7 @@ Form1::Form1(QWidget* parent)
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(kPollInterval);
     Timer1->setTimerType(Qt::PreciseTimer);
+    m_reconnect = named(new Reconnect(MSComm1, this), "reconnect");
 
     buildControls();
     buildMenu();
@@ -259,6 +261,8 @@ void Form1::connectHandlers()
     connect(cmbCOM->lineEdit(), &QLineEdit::textEdited, this, &Form1::onPortTextEdited);
     connect(cmbCOM, &QComboBox::currentIndexChanged, this, &Form1::updatePortToolTip);
     connect(MSComm1, &CommPort::disconnected, this, &Form1::onPortDisconnected);
+    connect(m_reconnect, &Reconnect::reconnected, this, &Form1::onReconnected);
+    connect(m_reconnect, &Reconnect::stillWaiting, this, &Form1::onStillWaiting);
 }
 
 QString Form1::statusText() const
@@ -268,7 +272,9 @@ QString Form1::statusText() const
 
 void Form1::setStatus(const QString& text)
 {
-    StatusBar1->panel(kStatusKey)->setText(text);
+    QLabel* panel = StatusBar1->panel(kStatusKey);
+    panel->setText(text);
+    panel->setToolTip(text); // a long message (a device path, a cause) runs past the panel
 }
 
 bool Form1::waitPaced(int ms)

@@ -90,11 +90,14 @@ void CommPort::setPortOpen(bool open)
         m_port.clearError();
         return;
     }
+    // The device is looked up now: an adapter plugged in since the last open is found.
+    openDevice(deviceForPort(m_portNumber));
+}
+
+void CommPort::openDevice(const QString& device)
+{
     if (m_port.isOpen())
         throw Failure::portFailure(QStringLiteral("通信端口已经打开"));
-
-    // The device is looked up now: an adapter plugged in since the last open is found.
-    const QString device = deviceForPort(m_portNumber);
     m_port.setPortName(device);
     m_port.setBaudRate(m_settings.baudRate);
     m_port.setParity(m_settings.parity);
@@ -117,6 +120,7 @@ void CommPort::setPortOpen(bool open)
     }
     // Bytes that arrived before the port was ours are not the car's answer to anything.
     m_port.clear(QSerialPort::Input);
+    m_openedDevice = device;
     m_watch.start();
 }
 
