@@ -1,9 +1,12 @@
 // The main window on screens smaller than itself: it fits, every control can be reached, and
 // nothing a wheel notch touches changes the link. The screens are the offscreen platform's,
 // sized by tests/data/screens.json (QT_QPA_PLATFORM=offscreen:configfile=...).
+#include "console/qttranslations.h"
 #include "support/checks.h"
 #include "support/consolefixture.h"
 
+#include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -34,6 +37,7 @@ class TestScreen : public QObject
 private slots:
     void windowFitsTheScreenItIsOn_data();
     void windowFitsTheScreenItIsOn();
+    void qtsOwnWordsAreChineseInAnyLanguage();
 };
 
 void TestScreen::windowFitsTheScreenItIsOn_data()
@@ -113,6 +117,28 @@ void TestScreen::windowFitsTheScreenItIsOn()
     QVERIFY(inView(area, end));
     QTest::keyClick(end, Qt::Key_Escape);
     QCOMPARE(fx.car1.read(2, std::chrono::milliseconds(100)), bytes({0x87}));
+}
+
+void TestScreen::qtsOwnWordsAreChineseInAnyLanguage()
+{
+    // The test runs under LANG=C; the translators go with `owner`.
+    QVERIFY(!QLocale::system().name().startsWith(u"zh"));
+    QObject owner;
+    QVERIFY(smartcar::installQtTranslations(&owner));
+    smartcar::showMessage(nullptr, QMessageBox::Critical, smartcar::systemMessageTitle(), u"x"_s);
+    QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box);
+    QCOMPARE(box->button(QMessageBox::Ok)->text(), u"确定"_s);
+    QLineEdit edit;
+    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList words;
+    for (const QAction* a : menu->actions())
+        words << a->text().section(u'\t', 0, 0); // without the shortcut
+    QVERIFY2(words.contains(u"复制(&C)"_s) && words.contains(u"全选"_s),
+             qPrintable(words.join(u' ')));
+    box->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!box);
 }
 
 QTEST_MAIN(TestScreen)
