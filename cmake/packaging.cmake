@@ -61,8 +61,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${SMARTCAR_PACKAGE_MAINTAINER}")
-# The libraries come from dpkg-shlibdeps. A Chinese face is no library, and without one the
-# whole interface shows as empty boxes.
+# The libraries come from dpkg-shlibdeps, to which CPack adds the Depends below: Qt's Chinese
+# catalogues, so that a box's button reads 确定 rather than OK. A Chinese face is no library, and
+# without one the whole interface shows as empty boxes.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-zenhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
