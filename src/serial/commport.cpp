@@ -87,6 +87,12 @@ void CommPort::setPortOpen(bool open)
 
     // The device is looked up now: an adapter plugged in since the last open is found.
     const QString device = deviceForPort(m_portNumber);
+    if (device.isEmpty()) {
+        OpenFailure none;
+        none.cause = OpenFailure::Cause::NoUsbAdapter;
+        none.device = portListTexts().value(m_portNumber - 1);
+        throw Failure::portFailure(explainOpenFailure(none));
+    }
     m_port.setPortName(device);
     m_port.setBaudRate(m_settings.baudRate);
     m_port.setParity(m_settings.parity);

@@ -164,6 +164,12 @@ QString explainOpenFailure(const OpenFailure& failure)
         return QStringLiteral("设备 %1 正被另一个程序占用%2。\n请先关闭那个程序，再打开端口。")
             .arg(device, who);
     }
+    case OpenFailure::Cause::NoUsbAdapter:
+        return QStringLiteral("没有插上 %1 对应的 USB 串口适配器"
+                              "（COM3(USB) 是插上的第一个，COM4(USB) 是第二个）。\n"
+                              "请插上适配器再打开端口；用 ls /dev/ttyUSB* /dev/ttyACM* "
+                              "可以查看已插上的适配器。")
+            .arg(device);
     case OpenFailure::Cause::Other:
         break;
     }

@@ -12,6 +12,7 @@ struct OpenFailure
         Missing,      // no node, a link to nothing, or a node with no device behind it
         NoPermission, // the user may not read and write it
         Busy,         // another program holds it (exclusive open or a live lock file)
+        NoUsbAdapter, // a USB entry with no adapter plugged in for it; `device` is the entry
         Other,        // anything else; `reason` says what
     };
 
