@@ -22,6 +22,9 @@ if(UNIX AND NOT APPLE)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
     install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
             DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+    # The status bar and the technical-support window send the operator here for help.
+    install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/README.zh-CN.md
+            DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
     # Debian wants the changelog and the manual pages compressed with gzip -9n (no file name
     # or time stamp in the gzip header). The changelog's date honours SOURCE_DATE_EPOCH.
@@ -42,6 +45,7 @@ if(UNIX AND NOT APPLE)
         smartcar_gzip(${PROJECT_BINARY_DIR}/changelog)
         install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+        set(SMARTCAR_DOC_DIR ${CMAKE_INSTALL_FULL_DOCDIR})
         foreach(page smartcar-console.1 smartcar-sim.1)
             configure_file(${PROJECT_SOURCE_DIR}/data/man/${page}.in
                            ${PROJECT_BINARY_DIR}/man/${page} @ONLY)

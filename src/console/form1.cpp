@@ -3,6 +3,7 @@
 #include "common/pacedwait.h"
 #include "console/drivekeys.h"
 #include "console/errorreport.h"
+#include "console/helpdocument.h"
 #include "console/keyedstatusbar.h"
 #include "console/portbox.h"
 #include "console/screenfit.h"
@@ -236,7 +237,8 @@ void Form1::buildStatusBar()
     StatusBar1->addPanel(1440, Style::Time);
     QLabel* contact = StatusBar1->addPanel(8440, Style::Text,
                                            QStringLiteral("smartcar-console " PROJECT_VERSION
-                                                          " · 帮助：README 的“故障排除”一节"));
+                                                          " · 故障排除：")
+                                               + helpDocumentPath());
     QLabel* title = StatusBar1->addPanel(3200, Style::Text,
                                          QStringLiteral("Tavrin远程遥控智能车控制台"));
     StatusBar1->addPanel(5200, Style::Text, QStringLiteral("系统消息"), kStatusKey);
