@@ -66,13 +66,8 @@ void TestScreen::windowFitsTheScreenItIsOn()
         form->setScreen(on);
         QTRY_COMPARE(form->screen(), on);
         const bool fixed = on->name() == u"desktop" || whole;
-        const QSize room = on->availableGeometry().size();
-        QVERIFY2(form->frameGeometry().width() <= room.width()
-                     && form->frameGeometry().height() <= room.height(),
-                 qPrintable(u"%1x%2 window on %3x%4"_s.arg(form->frameGeometry().width())
-                                .arg(form->frameGeometry().height())
-                                .arg(room.width())
-                                .arg(room.height())));
+        const QSize framed = form->frameGeometry().size();
+        QCOMPARE(framed.boundedTo(on->availableGeometry().size()), framed);
         // Resizable up to its design and no further; as designed and fixed where it fits.
         QCOMPARE(form->maximumSize(), designed);
         QCOMPARE(form->size() == designed, fixed);
@@ -138,7 +133,6 @@ void TestScreen::qtsOwnWordsAreChineseInAnyLanguage()
              qPrintable(words.join(u' ')));
     box->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!box);
 }
 
 QTEST_MAIN(TestScreen)
