@@ -17,7 +17,8 @@ QString helpDocumentPath()
 #ifdef Q_OS_WIN
     return QDir::toNativeSeparators(beside);
 #else
-    const QString installed = QStringLiteral(SMARTCAR_DOC_DIR "/") + kReadme;
+    // One plain string in the program, so that a package check can find it there.
+    const QString installed = QString::fromUtf8(SMARTCAR_DOC_DIR "/README.zh-CN.md");
     // An installation moved to another prefix keeps the same layout below it.
     const QString relocated = QDir::cleanPath(programDir + QStringLiteral("/../share/doc/")
                                               + QStringLiteral(SMARTCAR_PACKAGE_NAME "/")
