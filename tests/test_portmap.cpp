@@ -35,11 +35,12 @@ private slots:
 
 void TestPortMap::assignment_data()
 {
-    // "names in /dev | n=override | devices from COM1 on"; the entries after keep ttyS<n-1>.
+    // "names in /dev | n=override | devices from COM1 on"; the entries after keep ttyS<n-1>;
+    // "none": no device.
     QTest::addColumn<QString>("lookup");
     QTest::newRow("linksNeverOnTheUsbEntriesOtherNamesIgnored")
         << "rfcomm3 ttyUSB ttyUSBa ttyUSB0.lock ttyS4 usbmon0 ttyACM-1 xrfcomm0 rfcomm1 | "
-           "| ttyS0 ttyS1 ttyS2 ttyS3 rfcomm1 rfcomm3";
+           "| ttyS0 ttyS1 none none rfcomm1 rfcomm3";
     QTest::newRow("usbByNumberThenAcmThenLinksOverridesWinTheOthersMoveOnWithNoHoles")
         << "ttyUSB10 rfcomm0 ttyUSB2 ttyACM0 ttyUSB9 ttyUSB1 rfcomm1 | 3=/tmp/car 6=/dev/ttyS9 | "
            "ttyS0 ttyS1 /tmp/car ttyUSB1 ttyUSB2 ttyS9 ttyUSB9 ttyUSB10 ttyACM0 rfcomm0 rfcomm1";
@@ -61,7 +62,9 @@ void TestPortMap::assignment()
         byNumber.insert(pair.section(u'=', 0, 0).toInt(), pair.section(u'=', 1));
     QStringList want;
     for (const QString& device : words(2))
-        want << (device.startsWith(u'/') ? device : u"/dev/"_s + device);
+        want << (device == u"none"             ? QString()
+                     : device.startsWith(u'/') ? device
+                                               : u"/dev/"_s + device);
     for (qsizetype n = want.size(); n < 20; ++n)
         want << u"/dev/ttyS%1"_s.arg(n);
     QCOMPARE(assignPortDevices(u"/dev"_s, words(0), byNumber), want);
@@ -73,20 +76,40 @@ void TestPortMap::lookupSeesTheDirectoryAsItIsNow()
     QTemporaryDir dir;
     setDeviceDirectory(dir.path());
     const QString adapter = dir.filePath(u"ttyUSB0"_s);
-    QCOMPARE(deviceForPort(3), dir.filePath(u"ttyS2"_s));
+    // A USB entry with no adapter stands for no port at all, and says so when opened.
+    QCOMPARE(deviceForPort(3), QString());
+    CommPort port;
+    port.setCommPort(3);
+    QString detail;
+    try {
+        port.setPortOpen(true);
+    } catch (const Failure& f) {
+        detail = f.detail();
+    }
+    QVERIFY2(detail.startsWith(u"没有插上 COM3(USB) 对应的 USB 串口适配器"_s)
+                 && detail.contains(u"ls /dev/ttyUSB* /dev/ttyACM*"_s)
+                 && !detail.contains(u"ttyS"_s),
+             qPrintable(detail));
 
     // Plugged in after the first look; a link counts as a node.
     QVERIFY(QFile::link(u"/dev/null"_s, adapter));
     QCOMPARE(deviceForPort(3), adapter);
-    QCOMPARE(portToolTips().mid(2, 2),
-             (QStringList{adapter, dir.filePath(u"ttyS3"_s) + u"（未发现设备）"_s}));
+    QCOMPARE(portToolTips().mid(2, 3),
+             (QStringList{adapter, u"未发现 USB 串口适配器"_s,
+                          dir.filePath(u"ttyS4"_s) + u"（未发现设备）"_s}));
 
     // The variable takes the adapter for COM1, however its path is written, away from COM3.
     const QString written = dir.path() + u"//ttyUSB0"_s;
     qputenv("SMARTCAR_COM1", written.toLocal8Bit());
-    QVERIFY(deviceForPort(1) == written && deviceForPort(3) == dir.filePath(u"ttyS2"_s));
+    QVERIFY(deviceForPort(1) == written && deviceForPort(3).isEmpty());
+    QCOMPARE(portToolTips().at(2), u"未发现 USB 串口适配器"_s);
     qputenv("SMARTCAR_COM1", ""); // set but empty is as if unset, and left so
     QVERIFY(deviceForPort(1) == dir.filePath(u"ttyS0"_s) && deviceForPort(3) == adapter);
+    // A variable still wins over the lookup on a USB entry.
+    const QByteArray com4 = qgetenv("SMARTCAR_COM4");
+    qputenv("SMARTCAR_COM4", "/dev/smartcar-test-none");
+    QCOMPARE(portToolTips().at(3), u"/dev/smartcar-test-none（未发现设备）"_s);
+    qputenv("SMARTCAR_COM4", com4);
     setDeviceDirectory(QString());
 }
 

@@ -91,7 +91,14 @@ void CommPort::setPortOpen(bool open)
         return;
     }
     // The device is looked up now: an adapter plugged in since the last open is found.
-    openDevice(deviceForPort(m_portNumber));
+    const QString device = deviceForPort(m_portNumber);
+    if (device.isEmpty()) {
+        OpenFailure none;
+        none.cause = OpenFailure::Cause::NoUsbAdapter;
+        none.device = portListTexts().value(m_portNumber - 1);
+        throw Failure::portFailure(explainOpenFailure(none));
+    }
+    openDevice(device);
 }
 
 void CommPort::openDevice(const QString& device)
