@@ -121,7 +121,7 @@ void TestScreen::qtsOwnWordsAreChineseInAnyLanguage()
     QObject owner;
     QVERIFY(smartcar::installQtTranslations(&owner));
     smartcar::showMessage(nullptr, QMessageBox::Critical, smartcar::systemMessageTitle(), u"x"_s);
-    QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(smartcar::shownMessageBox());
     QVERIFY(box);
     QCOMPARE(box->button(QMessageBox::Ok)->text(), u"确定"_s);
     QLineEdit edit;
