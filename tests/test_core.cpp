@@ -63,13 +63,13 @@ void TestCore::fieldText_data()
     QTest::newRow("turnNegativeWaitsNot") << u"turn"_s << "-20" << "-20 0";
     QTest::newRow("turnHalfRoundsDownToTheLimit") << u"turn"_s << "10000.5" << "10000 10000";
     QTest::newRow("turnJustOverTheLimit") << u"turn"_s << "10000.6"
-                                          << u"「转向时间」超出范围：0 到 10000 毫秒"_s;
+                                          << u"「转向时间」不能超过 10000 毫秒"_s;
     QTest::newRow("turnLetters") << u"turn"_s << "abc" << mismatch(kTurnTimeField);
     QTest::newRow("turnBeyondInt32") << u"turn"_s << "2147483648" << overflow(kTurnTimeField);
     QTest::newRow("intervalHalfGoesToEven") << u"interval"_s << "12.5" << "12";
     QTest::newRow("intervalNegativeStands") << u"interval"_s << "-20" << "-20";
     QTest::newRow("intervalOverTenSecondsRefused")
-        << u"interval"_s << "10001" << u"「采样间隔」超出范围：0 到 10000 毫秒"_s;
+        << u"interval"_s << "10001" << u"「采样间隔」不能超过 10000 毫秒"_s;
     QTest::newRow("intervalLetterO") << u"interval"_s << "1O" << mismatch(u"「采样间隔」"_s);
     // clang-format on
 }

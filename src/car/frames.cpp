@@ -37,7 +37,7 @@ qint32 turnTime(QStringView changeTimeText)
 {
     const qint32 ms = toWholeNumber(changeTimeText, kTurnTimeField);
     if (ms > kMaxTurnTimeMs)
-        throw Failure::outOfRange(kTurnTimeField, 0, kMaxTurnTimeMs, QStringLiteral("毫秒"));
+        throw Failure::aboveLimit(kTurnTimeField, kMaxTurnTimeMs, QStringLiteral("毫秒"));
     return ms;
 }
 

@@ -14,7 +14,7 @@ namespace smartcar {
 // Field names as the error report shows them.
 inline const QString kSpeedField = QStringLiteral("「更新速度」");
 inline const QString kTurnTimeField = QStringLiteral("「转向时间」");
-inline const QString kCommandField = QStringLiteral("串口命令栏");
+inline const QString kCommandField = QStringLiteral("「串口命令栏」");
 
 // The speed byte of an advance, retreat or hot-start frame. The car reads it as two 4-bit
 // decimal digits, the tens and units of half the speed: "120" gives 0x60, "121" too, "-20"
@@ -32,7 +32,7 @@ inline constexpr qint32 kMaxTurnTimeMs = 10000;
 
 // The turn time in whole milliseconds (half to even). Throws Failure::typeMismatch or
 // Failure::overflow for text that is not a number or does not fit a signed 32-bit integer,
-// and Failure::outOfRange above kMaxTurnTimeMs. A negative time is accepted: no wait.
+// and Failure::aboveLimit above kMaxTurnTimeMs. A negative time is accepted: no wait.
 qint32 turnTime(QStringView changeTimeText);
 
 // How long a turn keeps its frame on the wire: a negative turn time means no wait at all.

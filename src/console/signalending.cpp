@@ -53,7 +53,9 @@ SignalEnding::SignalEnding(Form1* form, QObject* parent)
     struct sigaction action = {};
     action.sa_handler = onEndingSignal;
     sigemptyset(&action.sa_mask);
-    // The turn's sleep and the serial writes carry on after the handler instead of failing.
+    // A blocking write to the serial device resumes after the handler instead of failing with
+    // EINTR. The turn's sleep needs no flag: std::this_thread::sleep_for sleeps on for the
+    // time left by itself.
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
         struct sigaction old = {};

@@ -28,7 +28,7 @@ qint32 samplingInterval(QStringView text)
     const QString field = QStringLiteral("「采样间隔」");
     const qint32 ms = toWholeNumber(text, field);
     if (ms > kLongestSamplingIntervalMs)
-        throw Failure::outOfRange(field, 0, kLongestSamplingIntervalMs, QStringLiteral("毫秒"));
+        throw Failure::aboveLimit(field, kLongestSamplingIntervalMs, QStringLiteral("毫秒"));
     return ms;
 }
 
