@@ -4,6 +4,7 @@
 #include "serial/commport.h"
 #include "serial/openfailure.h"
 #include "serial/portmap.h"
+#include "support/checks.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -72,6 +73,7 @@ void TestPortMap::lookupSeesTheDirectoryAsItIsNow()
     QVERIFY(isOpenableIndex(16) && !isOpenableIndex(17) && !isOpenableIndex(-1)); // COM1-COM17
     QTemporaryDir dir;
     setDeviceDirectory(dir.path());
+    const auto restore = qScopeGuard([] { setDeviceDirectory(QString()); });
     const QString adapter = dir.filePath(u"ttyUSB0"_s);
     QCOMPARE(deviceForPort(3), dir.filePath(u"ttyS2"_s));
 
@@ -83,11 +85,12 @@ void TestPortMap::lookupSeesTheDirectoryAsItIsNow()
 
     // The variable takes the adapter for COM1, however its path is written, away from COM3.
     const QString written = dir.path() + u"//ttyUSB0"_s;
-    qputenv("SMARTCAR_COM1", written.toLocal8Bit());
-    QVERIFY(deviceForPort(1) == written && deviceForPort(3) == dir.filePath(u"ttyS2"_s));
-    qputenv("SMARTCAR_COM1", ""); // set but empty is as if unset, and left so
+    {
+        const ScopedEnv com1("SMARTCAR_COM1", written.toLocal8Bit());
+        QVERIFY(deviceForPort(1) == written && deviceForPort(3) == dir.filePath(u"ttyS2"_s));
+    }
+    const ScopedEnv com1("SMARTCAR_COM1", ""); // set but empty is as if unset
     QVERIFY(deviceForPort(1) == dir.filePath(u"ttyS0"_s) && deviceForPort(3) == adapter);
-    setDeviceDirectory(QString());
 }
 
 void TestPortMap::openFailureCauses()
@@ -236,9 +239,7 @@ void TestPortMap::otherProgramsLock()
 
     // The port itself: it does not open past a lock it must honour, and leaves the other
     // program's file as it found it.
-    const QByteArray previous = qgetenv("SMARTCAR_COM1");
-    const auto restore = qScopeGuard([&] { qputenv("SMARTCAR_COM1", previous); });
-    qputenv("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
+    const ScopedEnv com1("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
     CommPort port;
     port.setLockDirectories({locks.path()});
     try {

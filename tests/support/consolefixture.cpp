@@ -14,9 +14,6 @@ ConsoleFixture::ConsoleFixture()
     , m_previous(newestFixture)
 {
     newestFixture = this;
-    qputenv("SMARTCAR_COM1", car1.slavePath().toLocal8Bit());
-    qputenv("SMARTCAR_COM2", car2.slavePath().toLocal8Bit());
-    qputenv("SMARTCAR_COM5", "/nonexistent/smartcar-test-device");
     smartcar::setDeviceDirectory(devices.path());
     m_form = new smartcar::Form1;
     m_form->show();
