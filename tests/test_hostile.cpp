@@ -4,7 +4,6 @@
 #include "support/checks.h"
 #include "support/consolefixture.h"
 
-
 class TestHostile : public QObject
 {
     Q_OBJECT
