@@ -34,38 +34,43 @@ private slots:
     void otherProgramsLock();
 };
 
+using Overrides = QMap<int, QString>; // SMARTCAR_COM<n> by n
+
 void TestPortMap::assignment_data()
 {
-    // "names in /dev | n=override | devices from COM1 on"; the entries after keep ttyS<n-1>.
-    QTest::addColumn<QString>("lookup");
+    QTest::addColumn<QStringList>("present"); // names in /dev
+    QTest::addColumn<Overrides>("overrides");
+    QTest::addColumn<QStringList>("devices"); // from COM1 on; the entries after keep ttyS<n-1>
     QTest::newRow("linksNeverOnTheUsbEntriesOtherNamesIgnored")
-        << "rfcomm3 ttyUSB ttyUSBa ttyUSB0.lock ttyS4 usbmon0 ttyACM-1 xrfcomm0 rfcomm1 | "
-           "| ttyS0 ttyS1 ttyS2 ttyS3 rfcomm1 rfcomm3";
+        << QStringList{"rfcomm3", "ttyUSB",   "ttyUSBa",  "ttyUSB0.lock", "ttyS4",
+                       "usbmon0", "ttyACM-1", "xrfcomm0", "rfcomm1"}
+        << Overrides{} << QStringList{"/dev/ttyS0", "/dev/ttyS1",   "/dev/ttyS2",
+                                      "/dev/ttyS3", "/dev/rfcomm1", "/dev/rfcomm3"};
     QTest::newRow("usbByNumberThenAcmThenLinksOverridesWinTheOthersMoveOnWithNoHoles")
-        << "ttyUSB10 rfcomm0 ttyUSB2 ttyACM0 ttyUSB9 ttyUSB1 rfcomm1 | 3=/tmp/car 6=/dev/ttyS9 | "
-           "ttyS0 ttyS1 /tmp/car ttyUSB1 ttyUSB2 ttyS9 ttyUSB9 ttyUSB10 ttyACM0 rfcomm0 rfcomm1";
+        << QStringList{"ttyUSB10", "rfcomm0", "ttyUSB2", "ttyACM0", "ttyUSB9", "ttyUSB1", "rfcomm1"}
+        << Overrides{{3, "/tmp/car"}, {6, "/dev/ttyS9"}}
+        << QStringList{"/dev/ttyS0",   "/dev/ttyS1",   "/tmp/car",     "/dev/ttyUSB1",
+                       "/dev/ttyUSB2", "/dev/ttyS9",   "/dev/ttyUSB9", "/dev/ttyUSB10",
+                       "/dev/ttyACM0", "/dev/rfcomm0", "/dev/rfcomm1"};
     QStringList many;
-    for (int k = 0; k < 25; ++k)
+    QStringList first18;
+    for (int k = 0; k < 25; ++k) {
         many << u"ttyUSB%1"_s.arg(k);
+        if (k < 18)
+            first18 << u"/dev/ttyUSB%1"_s.arg(k);
+    }
     QTest::newRow("moreAdaptersThanEntries")
-        << many.join(u' ') + u" | | ttyS0 ttyS1 "_s + many.mid(0, 18).join(u' ');
+        << many << Overrides{} << QStringList{"/dev/ttyS0", "/dev/ttyS1"} + first18;
 }
 
 void TestPortMap::assignment()
 {
-    QFETCH(QString, lookup);
-    const auto words = [&](int part) {
-        return lookup.section(u'|', part, part).split(u' ', Qt::SkipEmptyParts);
-    };
-    QMap<int, QString> byNumber;
-    for (const QString& pair : words(1))
-        byNumber.insert(pair.section(u'=', 0, 0).toInt(), pair.section(u'=', 1));
-    QStringList want;
-    for (const QString& device : words(2))
-        want << (device.startsWith(u'/') ? device : u"/dev/"_s + device);
-    for (qsizetype n = want.size(); n < 20; ++n)
-        want << u"/dev/ttyS%1"_s.arg(n);
-    QCOMPARE(assignPortDevices(u"/dev"_s, words(0), byNumber), want);
+    QFETCH(QStringList, present);
+    QFETCH(Overrides, overrides);
+    QFETCH(QStringList, devices);
+    for (qsizetype n = devices.size(); n < 20; ++n)
+        devices << u"/dev/ttyS%1"_s.arg(n);
+    QCOMPARE(assignPortDevices(u"/dev"_s, present, overrides), devices);
 }
 
 void TestPortMap::lookupSeesTheDirectoryAsItIsNow()
