@@ -14,6 +14,7 @@ ConsoleFixture::ConsoleFixture()
     , m_previous(newestFixture)
 {
     newestFixture = this;
+    m_previousDevices = smartcar::deviceDirectory();
     smartcar::setDeviceDirectory(devices.path());
     m_form = new smartcar::Form1;
     m_form->show();
@@ -25,7 +26,7 @@ ConsoleFixture::~ConsoleFixture()
     m_steps.reset();
     delete m_form.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    smartcar::setDeviceDirectory(QString());
+    smartcar::setDeviceDirectory(m_previousDevices);
 }
 
 void ConsoleFixture::pick(int index)

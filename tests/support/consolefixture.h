@@ -88,6 +88,7 @@ private:
     ScopedEnv m_com1{"SMARTCAR_COM1", car1.slavePath().toLocal8Bit()};
     ScopedEnv m_com2{"SMARTCAR_COM2", car2.slavePath().toLocal8Bit()};
     ScopedEnv m_com5{"SMARTCAR_COM5", "/nonexistent/smartcar-test-device"};
+    QString m_previousDevices;
     QPointer<smartcar::Form1> m_form;
 };
 
