@@ -22,6 +22,9 @@ if(UNIX AND NOT APPLE)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
     install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
             DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+    # The status bar and the technical-support window send the operator here for help.
+    install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/README.zh-CN.md
+            DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
     # Debian wants the changelog and the manual pages compressed with gzip -9n (no file name
     # or time stamp in the gzip header). The changelog's date honours SOURCE_DATE_EPOCH.
@@ -42,6 +45,7 @@ if(UNIX AND NOT APPLE)
         smartcar_gzip(${PROJECT_BINARY_DIR}/changelog)
         install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+        set(SMARTCAR_DOC_DIR ${CMAKE_INSTALL_FULL_DOCDIR})
         foreach(page smartcar-console.1 smartcar-sim.1)
             configure_file(${PROJECT_SOURCE_DIR}/data/man/${page}.in
                            ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
@@ -61,8 +65,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${SMARTCAR_PACKAGE_MAINTAINER}")
-# The libraries come from dpkg-shlibdeps. A Chinese face is no library, and without one the
-# whole interface shows as empty boxes.
+# The libraries come from dpkg-shlibdeps, to which CPack adds the Depends below: Qt's Chinese
+# catalogues, so that a box's button reads 确定 rather than OK. A Chinese face is no library, and
+# without one the whole interface shows as empty boxes.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-zenhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -40,12 +40,15 @@ void TestPortMap::assignment_data()
 {
     QTest::addColumn<QStringList>("present"); // names in /dev
     QTest::addColumn<Overrides>("overrides");
-    QTest::addColumn<QStringList>("devices"); // from COM1 on; the entries after keep ttyS<n-1>
+    // From COM1 on, empty for no device; the entries after keep ttyS<n-1>.
+    QTest::addColumn<QStringList>("devices");
     QTest::newRow("linksNeverOnTheUsbEntriesOtherNamesIgnored")
         << QStringList{"rfcomm3", "ttyUSB",   "ttyUSBa",  "ttyUSB0.lock", "ttyS4",
                        "usbmon0", "ttyACM-1", "xrfcomm0", "rfcomm1"}
-        << Overrides{} << QStringList{"/dev/ttyS0", "/dev/ttyS1",   "/dev/ttyS2",
-                                      "/dev/ttyS3", "/dev/rfcomm1", "/dev/rfcomm3"};
+        << Overrides{}
+        << QStringList{
+               "/dev/ttyS0",   "/dev/ttyS1",  QString(), QString(),
+               "/dev/rfcomm1", "/dev/rfcomm3"}; // no adapter: the USB entries stand for no device
     QTest::newRow("usbByNumberThenAcmThenLinksOverridesWinTheOthersMoveOnWithNoHoles")
         << QStringList{"ttyUSB10", "rfcomm0", "ttyUSB2", "ttyACM0", "ttyUSB9", "ttyUSB1", "rfcomm1"}
         << Overrides{{3, "/tmp/car"}, {6, "/dev/ttyS9"}}
@@ -80,22 +83,42 @@ void TestPortMap::lookupSeesTheDirectoryAsItIsNow()
     setDeviceDirectory(dir.path());
     const auto restore = qScopeGuard([] { setDeviceDirectory(QString()); });
     const QString adapter = dir.filePath(u"ttyUSB0"_s);
-    QCOMPARE(deviceForPort(3), dir.filePath(u"ttyS2"_s));
+    // A USB entry with no adapter stands for no port at all, and says so when opened.
+    QCOMPARE(deviceForPort(3), QString());
+    CommPort port;
+    port.setCommPort(3);
+    QString detail;
+    try {
+        port.setPortOpen(true);
+    } catch (const Failure& f) {
+        detail = f.detail();
+    }
+    QVERIFY2(detail.startsWith(u"没有插上 COM3(USB) 对应的 USB 串口适配器"_s)
+                 && detail.contains(u"ls /dev/ttyUSB* /dev/ttyACM*"_s)
+                 && !detail.contains(u"ttyS"_s),
+             qPrintable(detail));
 
     // Plugged in after the first look; a link counts as a node.
     QVERIFY(QFile::link(u"/dev/null"_s, adapter));
     QCOMPARE(deviceForPort(3), adapter);
-    QCOMPARE(portToolTips().mid(2, 2),
-             (QStringList{adapter, dir.filePath(u"ttyS3"_s) + u"（未发现设备）"_s}));
+    QCOMPARE(portToolTips().mid(2, 3),
+             (QStringList{adapter, u"未发现 USB 串口适配器"_s,
+                          dir.filePath(u"ttyS4"_s) + u"（未发现设备）"_s}));
 
     // The variable takes the adapter for COM1, however its path is written, away from COM3.
     const QString written = dir.path() + u"//ttyUSB0"_s;
     {
         const ScopedEnv com1("SMARTCAR_COM1", written.toLocal8Bit());
-        QVERIFY(deviceForPort(1) == written && deviceForPort(3) == dir.filePath(u"ttyS2"_s));
+        QVERIFY(deviceForPort(1) == written && deviceForPort(3).isEmpty());
+        QCOMPARE(portToolTips().at(2), u"未发现 USB 串口适配器"_s);
     }
-    const ScopedEnv com1("SMARTCAR_COM1", ""); // set but empty is as if unset
-    QVERIFY(deviceForPort(1) == dir.filePath(u"ttyS0"_s) && deviceForPort(3) == adapter);
+    {
+        const ScopedEnv com1("SMARTCAR_COM1", ""); // set but empty is as if unset
+        QVERIFY(deviceForPort(1) == dir.filePath(u"ttyS0"_s) && deviceForPort(3) == adapter);
+    }
+    // A variable still wins over the lookup on a USB entry.
+    const ScopedEnv com4("SMARTCAR_COM4", "/dev/smartcar-test-none");
+    QCOMPARE(portToolTips().at(3), u"/dev/smartcar-test-none（未发现设备）"_s);
 }
 
 void TestPortMap::openFailureCauses()

@@ -3,12 +3,15 @@
 #include "common/pacedwait.h"
 #include "console/drivekeys.h"
 #include "console/errorreport.h"
+#include "console/helpdocument.h"
 #include "console/keyedstatusbar.h"
 #include "console/portbox.h"
+#include "console/screenfit.h"
 #include "console/shape.h"
 #include "console/twips.h"
 #include "console/widgets.h"
 #include "serial/commport.h"
+#include "serial/reconnect.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 
 #include <chrono>
@@ -62,12 +66,14 @@ Form1::Form1(QWidget* parent)
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(kPollInterval);
     Timer1->setTimerType(Qt::PreciseTimer);
+    m_reconnect = named(new Reconnect(MSComm1, this), "reconnect");
 
     buildControls();
     buildMenu();
     buildStatusBar();
     connectHandlers();
     DriveKeys::install(this, {Advanced, Retreat, Left, Right, Stop});
+    ScreenFit::install(this, QSize(px(20370), menuBar()->sizeHint().height() + px(10740)));
 
     run([this] { Form_Load(); });
 }
@@ -76,9 +82,16 @@ Form1::~Form1() = default;
 
 void Form1::buildControls()
 {
-    auto* client = named(new QWidget(this), "client");
-    client->setFixedSize(px(20370), px(10740));
-    setCentralWidget(client);
+    // On a screen too small for the whole window the client area scrolls, while the menu bar
+    // above it and the status bar below stay in view (see ScreenFit). The scroll area itself is
+    // no stop for the Tab key, and the wheel over a control that ignores it scrolls the area.
+    auto* area = named(new QScrollArea(this), "clientArea");
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus);
+    auto* client = named(new QWidget, "client");
+    client->setFixedSize(px(20370), px(10245)); // down to the status bar's top edge
+    area->setWidget(client);
+    setCentralWidget(area);
 
     const QFont song12 = face(QStringLiteral("宋体"), 12);
     const QFont song1575 = face(QStringLiteral("宋体"), 15.75);
@@ -218,17 +231,22 @@ void Form1::buildMenu()
 
 void Form1::buildStatusBar()
 {
-    StatusBar1 = named(new KeyedStatusBar(centralWidget()), "StatusBar1");
-    placeTwips(StatusBar1, 0, 10245, 20370, 495);
+    StatusBar1 = named(new KeyedStatusBar(this), "StatusBar1");
+    StatusBar1->setFixedHeight(px(495));
+    setStatusBar(StatusBar1);
     using Style = KeyedStatusBar::Style;
     StatusBar1->addPanel(1440, Style::Date);
     StatusBar1->addPanel(1440, Style::Time);
-    StatusBar1->addPanel(8440, Style::Text,
-                         QStringLiteral("smartcar-console " PROJECT_VERSION
-                                        " · 帮助：README 的“故障排除”一节"));
-    StatusBar1->addPanel(3200, Style::Text, QStringLiteral("Tavrin远程遥控智能车控制台"));
+    QLabel* contact = StatusBar1->addPanel(8440, Style::Text,
+                                           QStringLiteral("smartcar-console " PROJECT_VERSION
+                                                          " · 故障排除：")
+                                               + helpDocumentPath());
+    QLabel* title = StatusBar1->addPanel(3200, Style::Text,
+                                         QStringLiteral("Tavrin远程遥控智能车控制台"));
     StatusBar1->addPanel(5200, Style::Text, QStringLiteral("系统消息"), kStatusKey);
-    StatusBar1->raise(); // drawn over the bottom edge of Frame1
+    // In a window narrower than its design the fixed texts give way, never the messages.
+    KeyedStatusBar::letShrink(contact);
+    KeyedStatusBar::letShrink(title);
 }
 
 void Form1::connectHandlers()
@@ -259,6 +277,8 @@ void Form1::connectHandlers()
     connect(cmbCOM->lineEdit(), &QLineEdit::textEdited, this, &Form1::onPortTextEdited);
     connect(cmbCOM, &QComboBox::currentIndexChanged, this, &Form1::updatePortToolTip);
     connect(MSComm1, &CommPort::disconnected, this, &Form1::onPortDisconnected);
+    connect(m_reconnect, &Reconnect::reconnected, this, &Form1::onReconnected);
+    connect(m_reconnect, &Reconnect::stillWaiting, this, &Form1::onStillWaiting);
 }
 
 QString Form1::statusText() const
@@ -268,7 +288,9 @@ QString Form1::statusText() const
 
 void Form1::setStatus(const QString& text)
 {
-    StatusBar1->panel(kStatusKey)->setText(text);
+    QLabel* panel = StatusBar1->panel(kStatusKey);
+    panel->setText(text);
+    panel->setToolTip(text); // a long message (a device path, a cause) runs past the panel
 }
 
 bool Form1::waitPaced(int ms)

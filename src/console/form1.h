@@ -22,6 +22,7 @@ namespace smartcar {
 enum class CarCode : quint8;
 class CommPort;
 class KeyedStatusBar;
+class Reconnect;
 class Shape;
 
 // The console's main window. It owns every control, the serial port service MSComm1, the
@@ -92,6 +93,10 @@ private:
     void refreshPortToolTips();
     void updatePortToolTip();
     void onPortDisconnected(const QString& reason);
+    void onReconnected(const QString& device);
+    void onStillWaiting(const QString& cause);
+    // Greys the last reading out, or gives a new one its own look.
+    void showReadingStale(bool stale);
 
     void setStatus(const QString& text);
     // PacedWait for this window: false when the window was released or the program is
@@ -149,6 +154,10 @@ private:
 
     CommPort* MSComm1 = nullptr;
     QTimer* Timer1 = nullptr;
+    // Brings the device back after an unplug nobody asked for.
+    Reconnect* m_reconnect = nullptr;
+    // Monitoring was on when the device vanished, and nobody has pressed cmdStart since.
+    bool m_resumeMonitoring = false;
 
     // The frame buffer: every command replaces it with a fresh one of the frame's length.
     QByteArray SendBuf;
@@ -163,7 +172,8 @@ private:
     // Poll ticks by the order they began in; see Timer1_Timer.
     quint64 m_ticksBegun = 0;
     quint64 m_lastShownTick = 0;
-    quint64 m_lastFailedTick = 0; // 0 once a later tick has succeeded
+    quint64 m_lastFailedTick = 0;       // 0 once a later tick has succeeded
+    quint64 m_lastTickBeforeUnplug = 0; // its reading and earlier ones are old news
     int m_handlerDepth = 0;
     bool m_released = false;
     bool m_deleteScheduled = false;

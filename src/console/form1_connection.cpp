@@ -4,6 +4,7 @@
 #include "console/errorreport.h"
 #include "serial/commport.h"
 #include "serial/portmap.h"
+#include "serial/reconnect.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,6 +20,16 @@ namespace smartcar {
 namespace {
 constexpr std::chrono::milliseconds kPortChangeWait{100};
 const QString kLineSettings = QStringLiteral("9600,n,8,1");
+
+QString goneText()
+{
+    return QStringLiteral("通信端口已断开，请检查无线适配器");
+}
+
+QString waitingText()
+{
+    return QStringLiteral("通信端口已断开，等待适配器重新插入…（选择其他端口可取消）");
+}
 } // namespace
 
 void Form1::Form_Load()
@@ -28,6 +39,12 @@ void Form1::Form_Load()
 
 void Form1::Int_Click()
 {
+    // Initialising gives a vanished adapter up, also when its entry is the first one and the
+    // change step that follows has nothing to close.
+    if (m_reconnect->isWaiting()) {
+        m_reconnect->cancel();
+        setStatus(goneText());
+    }
     fillPortList();
 }
 
@@ -88,8 +105,12 @@ void Form1::cmbCOM_Click()
     if (index + 1 == MSComm1->commPort())
         return;
     Timer1->stop();
+    m_reconnect->cancel();
     if (!waitPaced(int(kPortChangeWait.count())))
         return;
+    // The device may have vanished during the wait and been given up for lost meanwhile; the
+    // operator has chosen another port, so it is not looked for.
+    m_reconnect->cancel();
     if (MSComm1->portOpen())
         MSComm1->setPortOpen(false);
     setStatus(QStringLiteral("已停止通信并关闭通讯端口"));
@@ -108,6 +129,7 @@ void Form1::cmdOpenCOM_Click()
     try {
         MSComm1->setSettings(kLineSettings);
         MSComm1->setPortOpen(true);
+        m_reconnect->rememberOpened();
         cmdOpenCOM->setEnabled(false);
         cmdStart->setEnabled(true);
         setStatus(QStringLiteral("单击【开始通信】按钮，执行通信"));
@@ -123,14 +145,45 @@ void Form1::onPortDisconnected(const QString&)
 {
     if (m_released)
         return;
+    // Whatever is on lblValue now, or is shown by a tick that read it before this, is no longer
+    // the car's speed.
+    m_lastTickBeforeUnplug = m_ticksBegun;
+    showReadingStale(true);
     // The poll would only fail on the closed port from now on; stop it so the message stays,
     // and let the button offer to start it again.
+    m_resumeMonitoring = Timer1->isActive();
     if (Timer1->isActive()) {
         Timer1->stop();
         cmdStart->setText(QStringLiteral("开始检测"));
     }
-    setStatus(QStringLiteral("通信端口已断开，请检查无线适配器"));
+    setStatus(m_reconnect->startWaiting() ? waitingText() : goneText());
     cmdOpenCOM->setEnabled(true);
+}
+
+void Form1::onReconnected(const QString& device)
+{
+    if (m_released)
+        return;
+    // The port is open as after 打开端口. Nothing is sent: what the car is told next is the
+    // operator's decision.
+    cmdOpenCOM->setEnabled(false);
+    cmdStart->setEnabled(true);
+    m_lastFailedTick = 0; // ticks the operator started while waiting failed on the closed port
+    if (m_resumeMonitoring && !Timer1->isActive()) {
+        Timer1->start();
+        cmdStart->setText(QStringLiteral("停止检测"));
+    }
+    m_resumeMonitoring = false;
+    setStatus(QStringLiteral("已重新连接 ") + device);
+}
+
+void Form1::onStillWaiting(const QString& cause)
+{
+    if (m_released)
+        return;
+    // One line fits the panel; the cause's first line names the device and what is wrong.
+    setStatus(QStringLiteral("重新连接失败：%1（仍在等待，选择其他端口可取消）")
+                  .arg(cause.section(QLatin1Char('\n'), 0, 0)));
 }
 
 void Form1::Exit_Click()
@@ -150,6 +203,7 @@ void Form1::release()
         return;
     m_released = true;
     Timer1->stop();
+    m_reconnect->cancel();
     // The port service goes with the window; close its device now rather than at deletion,
     // which waits for any handler still on the stack.
     MSComm1->setPortOpen(false);

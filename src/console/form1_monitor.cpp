@@ -16,10 +16,15 @@ namespace smartcar {
 namespace {
 constexpr int kBinaryInput = 1;
 const QColor kAlarmGreen(0, 255, 0);
+// lblValue's own colour, and the grey of a reading taken before the device went.
+const QColor kReadingRed(255, 0, 0);
+const QColor kStaleGrey(128, 128, 128);
 } // namespace
 
 void Form1::cmdStart_Click()
 {
+    // The operator has decided about monitoring; a reconnect leaves it as it is now.
+    m_resumeMonitoring = false;
     if (Timer1->isActive())
         Timer1->stop();
     else
@@ -77,8 +82,16 @@ void Form1::Timer1_Timer()
     m_lastShownTick = tick;
     lblValue->setText(speedCaption(*reading));
     lblValue->adjustSize();
+    showReadingStale(tick <= m_lastTickBeforeUnplug);
     if (isAlarm(*reading, MaxSpeed->text()))
         LED1->setFillColor(kAlarmGreen);
+}
+
+void Form1::showReadingStale(bool stale)
+{
+    QPalette palette = lblValue->palette();
+    palette.setColor(QPalette::WindowText, stale ? kStaleGrey : kReadingRed);
+    lblValue->setPalette(palette);
 }
 
 } // namespace smartcar

@@ -1,5 +1,6 @@
 #include "console/form3.h"
 
+#include "console/helpdocument.h"
 #include "console/widgets.h"
 
 #include <QGroupBox>
@@ -17,8 +18,8 @@ Form3::Form3()
     auto* Label1 = label(Frame1, "Label1", QStringLiteral("Copyright © smartcar-console 开发者"),
                          480, 360, 4215, 375);
     auto* Label2 = label(Frame1, "Label2",
-                         QStringLiteral("smartcar-console " PROJECT_VERSION
-                                        "，帮助见 README 的“故障排除”一节"),
+                         QStringLiteral("版本 " PROJECT_VERSION "，帮助见：\n")
+                             + helpDocumentPath(),
                          480, 1080, 3375, 375);
     for (QLabel* l : {Label1, Label2}) {
         l->setFont(font);

@@ -50,6 +50,15 @@ QLabel* KeyedStatusBar::panel(const QString& key) const
     return m_keyed.value(key, nullptr);
 }
 
+void KeyedStatusBar::letShrink(QLabel* panel)
+{
+    // Growing panels take the spare width up to their maximum before the bar's closing
+    // stretch does; shrinking ones give way down to one pixel, not to their text's width.
+    panel->setMinimumWidth(1);
+    panel->setSizePolicy(QSizePolicy::Expanding, panel->sizePolicy().verticalPolicy());
+    panel->setToolTip(panel->text());
+}
+
 void KeyedStatusBar::refreshClock()
 {
     const QDateTime now = QDateTime::currentDateTime();

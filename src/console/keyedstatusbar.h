@@ -22,6 +22,10 @@ public:
                      const QString& key = {});
     // nullptr when no panel has that key.
     QLabel* panel(const QString& key) const;
+    // Lets a panel of fixed text give up width when the bar is narrower than all its panels
+    // together; it keeps its full width whenever there is room, and its tooltip shows the
+    // whole text. The other panels keep theirs, the keyed ones above all.
+    static void letShrink(QLabel* panel);
 
 private:
     void refreshClock();

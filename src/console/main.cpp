@@ -1,5 +1,6 @@
 #include "common/endingsignals.h"
 #include "console/form1.h"
+#include "console/qttranslations.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -13,6 +14,8 @@ int main(int argc, char* argv[])
     // The desktop entry's name: on Wayland the compositor matches the window to its entry, and
     // so to the menu's icon, by this id.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.smartcar_console.SmartcarConsole"));
+    // Before any window exists: Qt's words are translated as its widgets are made.
+    smartcar::installQtTranslations(&app);
 
     // Every window the program shows takes this icon, the reference windows included.
     QIcon icon;

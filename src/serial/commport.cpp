@@ -90,11 +90,21 @@ void CommPort::setPortOpen(bool open)
         m_port.clearError();
         return;
     }
-    if (m_port.isOpen())
-        throw Failure::portFailure(QStringLiteral("通信端口已经打开"));
-
     // The device is looked up now: an adapter plugged in since the last open is found.
     const QString device = deviceForPort(m_portNumber);
+    if (device.isEmpty()) {
+        OpenFailure none;
+        none.cause = OpenFailure::Cause::NoUsbAdapter;
+        none.device = portListTexts().value(m_portNumber - 1);
+        throw Failure::portFailure(explainOpenFailure(none));
+    }
+    openDevice(device);
+}
+
+void CommPort::openDevice(const QString& device)
+{
+    if (m_port.isOpen())
+        throw Failure::portFailure(QStringLiteral("通信端口已经打开"));
     m_port.setPortName(device);
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setParity(QSerialPort::NoParity);
@@ -117,6 +127,7 @@ void CommPort::setPortOpen(bool open)
     }
     // Bytes that arrived before the port was ours are not the car's answer to anything.
     m_port.clear(QSerialPort::Input);
+    m_openedDevice = device;
     m_watch.start();
 }
 

@@ -41,6 +41,12 @@ public:
     // or refuses, its detail naming the device and the cause); false closes it, which is
     // harmless on a closed port.
     void setPortOpen(bool open);
+    // Opens `device` itself instead of what commPort() stands for now, with the same settings;
+    // fails as setPortOpen(true) does. For bringing back a device that vanished, which may
+    // have come back under another name while the entry's lookup now finds another one.
+    void openDevice(const QString& device);
+    // The device path the port was last opened by, as the lookup gave it (links unresolved).
+    QString openedDevice() const { return m_openedDevice; }
 
     // 0 text, 1 binary. Bytes are raw either way; any other mode is a port failure.
     void setInputMode(int mode);
@@ -79,6 +85,7 @@ private:
 
     QSerialPort m_port;
     int m_portNumber = 1;
+    QString m_openedDevice;
     QStringList m_lockDirectories = systemLockDirectories();
     bool m_closingOnError = false;
     QTimer m_watch;

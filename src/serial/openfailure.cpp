@@ -239,6 +239,12 @@ QString explainOpenFailure(const OpenFailure& failure)
             .arg(device, failure.lockFile);
     case OpenFailure::Cause::NotSerial:
         return QStringLiteral("无法打开设备 %1：不是串口设备").arg(device);
+    case OpenFailure::Cause::NoUsbAdapter:
+        return QStringLiteral("没有插上 %1 对应的 USB 串口适配器"
+                              "（COM3(USB) 是插上的第一个，COM4(USB) 是第二个）。\n"
+                              "请插上适配器再打开端口；用 ls /dev/ttyUSB* /dev/ttyACM* "
+                              "可以查看已插上的适配器。")
+            .arg(device);
     case OpenFailure::Cause::Other:
         break;
     }

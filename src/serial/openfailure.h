@@ -17,6 +17,7 @@ struct OpenFailure
         Busy,         // another program holds it (exclusive open or a live lock file)
         BadLock,      // a lock file for it that says no process the console can check
         NotSerial,    // a node that is no serial line (a plain file, /dev/tty, /dev/null)
+        NoUsbAdapter, // a USB entry with no adapter plugged in for it; `device` is the entry
         Other,        // anything else; `reason` says what
     };
 

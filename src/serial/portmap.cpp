@@ -179,7 +179,12 @@ QStringList assignPortDevices(const QString& directory, const QStringList& prese
             found = &adapters[nextAdapter++];
         else if (n >= kFirstFurtherPort && nextFurther < further.size())
             found = &further[nextFurther++];
-        devices << (found ? joinPath(directory, found->name) : fallbackDevice(directory, n));
+        if (found)
+            devices << joinPath(directory, found->name);
+        else if (n >= kFirstUsbPort && n < kFirstFurtherPort)
+            devices << QString();
+        else
+            devices << fallbackDevice(directory, n);
     }
     return devices;
 }
@@ -227,6 +232,10 @@ QStringList portToolTips()
     const QStringList devices = assignPortDevices(directory, presentSerialDevices(directory),
                                                   portOverrides());
     for (const QString& device : devices) {
+        if (device.isEmpty()) {
+            tips << QStringLiteral("未发现 USB 串口适配器");
+            continue;
+        }
         const QFileInfo info(device);
         if (!info.exists()) {
             tips << device + QStringLiteral("（未发现设备）");

@@ -31,19 +31,23 @@ QMap<int, QString> portOverrides();
 //  - COM1 and COM2 are the on-board ports ttyS0 and ttyS1;
 //  - COM3 and COM4 take the first two adapters present, ttyUSB before ttyACM, each by number;
 //  - COM5 upward take the further adapters, then the rfcomm links, each by number;
-//  - an entry no device falls to keeps ttyS<n-1>.
+//  - COM3 and COM4 with no adapter left for them stand for no device: an empty text, never
+//    an on-board port the operator did not choose;
+//  - any other entry no device falls to keeps ttyS<n-1>.
 // A device an override names is not handed to another entry as well. Pure: `present` holds
 // names inside `directory`, as presentSerialDevices gives them.
 QStringList assignPortDevices(const QString& directory, const QStringList& present,
                               const QMap<int, QString>& overrides);
 
 // The host device behind a port number, looked up now. On Windows "COMn" itself; elsewhere
-// by assignPortDevices over deviceDirectory(), what is present there and the overrides.
+// by assignPortDevices over deviceDirectory(), what is present there and the overrides, so
+// empty for a USB entry with no adapter.
 QString deviceForPort(int portNumber);
 
 // One tooltip per listed entry: the device path and, when Qt's port list knows it, the
 // device's description ("/dev/ttyUSB0 · USB2.0-Serial"), or the path followed by
-// "（未发现设备）" when nothing is there.
+// "（未发现设备）" when nothing is there, or "未发现 USB 串口适配器" for a USB entry with no
+// adapter.
 QStringList portToolTips();
 
 } // namespace smartcar
