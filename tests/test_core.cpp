@@ -21,83 +21,71 @@ QString megabyteOf(char c)
 {
     return QString(1 << 20, QLatin1Char(c));
 }
+using ByteReader = quint8 (*)(QStringView);
 } // namespace
+
+Q_DECLARE_METATYPE(ByteReader)
 
 class TestCore : public QObject
 {
     Q_OBJECT
 private slots:
-    void speedByte_data();
-    void speedByte();
-    void rawByte_data();
-    void rawByte();
+    void frameByte_data();
+    void frameByte();
     void waits_data();
     void waits();
     void tickReadings_data();
     void tickReadings();
 };
 
-// Every field test: what the text gives, or the failure's words (then `failure` is not empty).
-void TestCore::speedByte_data()
+// The byte a frame carries from the operator's text, or the failure's words.
+void TestCore::frameByte_data()
 {
+    QTest::addColumn<ByteReader>("read");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("byte");
-    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("failure"); // empty: the byte goes out
     // The decimal digits of half the speed as two 4-bit digits.
-    QTest::newRow("oddSpeedRoundsDown") << u"1"_s << 0x00 << QString();
-    QTest::newRow("halfOfTwoIsOne") << u"2"_s << 0x01 << QString();
-    QTest::newRow("fractionOfHalfDropped") << u"99"_s << 0x49 << QString();
-    QTest::newRow("fractionalSpeed") << u"120.9"_s << 0x60 << QString();
-    QTest::newRow("fastestSpeed") << u"199"_s << 0x99 << QString();
-    QTest::newRow("exponent") << u"1e2"_s << 0x50 << QString();
-    QTest::newRow("blanksAround") << u"  120\t"_s << 0x60 << QString();
-    QTest::newRow("negativeZero") << u"-0"_s << 0x00 << QString();
-    QTest::newRow("negativeSendsZero") << u"-20"_s << 0x00 << QString();
-    QTest::newRow("hugeNegativeSendsZero") << u"-2e300"_s << 0x00 << QString();
-    QTest::newRow("tinySendsZero") << u"1e-300"_s << 0x00 << QString();
+    QTest::newRow("oddSpeedRoundsDown") << &speedByte << u"1"_s << 0x00 << QString();
+    QTest::newRow("halfOfTwoIsOne") << &speedByte << u"2"_s << 0x01 << QString();
+    QTest::newRow("fractionOfHalfDropped") << &speedByte << u"99"_s << 0x49 << QString();
+    QTest::newRow("fractionalSpeed") << &speedByte << u"120.9"_s << 0x60 << QString();
+    QTest::newRow("fastestSpeed") << &speedByte << u"199"_s << 0x99 << QString();
+    QTest::newRow("exponent") << &speedByte << u"1e2"_s << 0x50 << QString();
+    QTest::newRow("blanksAround") << &speedByte << u"  120\t"_s << 0x60 << QString();
+    QTest::newRow("negativeZero") << &speedByte << u"-0"_s << 0x00 << QString();
+    QTest::newRow("negativeSendsZero") << &speedByte << u"-20"_s << 0x00 << QString();
+    QTest::newRow("hugeNegativeSendsZero") << &speedByte << u"-2e300"_s << 0x00 << QString();
+    QTest::newRow("tinySendsZero") << &speedByte << u"1e-300"_s << 0x00 << QString();
     // Half of 100 or more is too fast, even where plain notation fails: "1E+15" is never 0x1E.
     for (const QString& text : {u"200"_s, u"1999999999999998"_s, u"2e15"_s, u"1e999"_s})
-        QTest::addRow("tooFast %s", qPrintable(text)) << text << 0 << overflow(kSpeedField);
+        QTest::addRow("tooFast %s", qPrintable(text))
+            << &speedByte << text << 0 << overflow(kSpeedField);
     for (const QString& text : {u""_s, u"nan"_s, u"0x10"_s, u"&H10"_s, u"🚗"_s, megabyteOf('z')})
         QTest::addRow("notANumber %s", qPrintable(text.left(8).toHtmlEscaped()))
-            << text << 0 << mismatch(kSpeedField);
-}
-
-void TestCore::speedByte()
-{
-    QFETCH(QString, text);
-    QFETCH(int, byte);
-    QFETCH(QString, failure);
-    QCOMPARE(outcome([&] { return QString::number(smartcar::speedByte(text)); }),
-             failure.isEmpty() ? QString::number(byte) : failure);
-}
-
-void TestCore::rawByte_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("byte");
-    QTest::addColumn<QString>("failure");
-    QTest::newRow("lowerCaseHex") << u"ff"_s << 0xFF << QString();
-    QTest::newRow("leadingZeroAllowed") << u"0FF"_s << 0xFF << QString();
-    QTest::newRow("stopsAtNonHexDigit") << u"7G"_s << 0x07 << QString();
-    QTest::newRow("noDigitIsZero") << u"G1"_s << 0x00 << QString();
-    QTest::newRow("hexPrefixStopsAtX") << u"0x10"_s << 0x00 << QString();
-    QTest::newRow("blanksSkippedAnywhere") << u" 3\t0\n"_s << 0x30 << QString();
-    QTest::newRow("emptyIsZero") << QString() << 0x00 << QString();
-    QTest::newRow("nulStops") << u"12"_s + QChar(0) + u"0"_s << 0x12 << QString();
-    QTest::newRow("megabyteOfLetters") << megabyteOf('z') << 0x00 << QString();
+            << &speedByte << text << 0 << mismatch(kSpeedField);
+    QTest::newRow("lowerCaseHex") << &rawByte << u"ff"_s << 0xFF << QString();
+    QTest::newRow("leadingZeroAllowed") << &rawByte << u"0FF"_s << 0xFF << QString();
+    QTest::newRow("stopsAtNonHexDigit") << &rawByte << u"7G"_s << 0x07 << QString();
+    QTest::newRow("noDigitIsZero") << &rawByte << u"G1"_s << 0x00 << QString();
+    QTest::newRow("hexPrefixStopsAtX") << &rawByte << u"0x10"_s << 0x00 << QString();
+    QTest::newRow("blanksSkippedAnywhere") << &rawByte << u" 3\t0\n"_s << 0x30 << QString();
+    QTest::newRow("emptyIsZero") << &rawByte << QString() << 0x00 << QString();
+    QTest::newRow("nulStops") << &rawByte << u"12"_s + QChar(0) + u"0"_s << 0x12 << QString();
+    QTest::newRow("megabyteOfLetters") << &rawByte << megabyteOf('z') << 0x00 << QString();
     // Too large is refused, never wrapped round to a byte that would go out.
     for (const QString& text : {u"100"_s, QString(32, u'F'), u"100000010"_s, megabyteOf('9')})
         QTest::addRow("tooLarge %s", qPrintable(text.left(12)))
-            << text << 0 << overflow(kCommandField);
+            << &rawByte << text << 0 << overflow(kCommandField);
 }
 
-void TestCore::rawByte()
+void TestCore::frameByte()
 {
+    QFETCH(ByteReader, read);
     QFETCH(QString, text);
     QFETCH(int, byte);
     QFETCH(QString, failure);
-    QCOMPARE(outcome([&] { return QString::number(smartcar::rawByte(text)); }),
+    QCOMPARE(outcome([&] { return QString::number(read(text)); }),
              failure.isEmpty() ? QString::number(byte) : failure);
 }
 
