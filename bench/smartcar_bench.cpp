@@ -2,6 +2,7 @@
 // offscreen and a pseudo-terminal as the car. Prints a table of medians and 99th percentiles
 // beside the physical reference (one byte takes 1.04 ms on the wire at 9600 baud 8N1) and
 // the target of each figure. Nothing here asserts anything: it only measures.
+#include "common/pacedwait.h"
 #include "console/errorreport.h"
 #include "console/form1.h"
 #include "ptypair.h"
@@ -74,15 +75,6 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
         + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// Lets the event loop run for `ms` without spinning, so that the CPU figures are the
-// console's own.
-void pump(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // Reads the car end on its own thread and stamps every byte with the moment it arrived.
@@ -238,7 +230,7 @@ Row turnAccuracy(Bench& b, CarEnd& end, int turns)
         }
         const auto bytes = end.bytes();
         late.push_back(ms(bytes[1].second - bytes[0].second) - 50.0);
-        pump(5);
+        PacedWait(5);
     }
     const double earliest = late.empty() ? 0 : *std::min_element(late.begin(), late.end());
     Row r = summarise(QStringLiteral("turn: centring frame late by"), QStringLiteral("ms"), late,
@@ -260,7 +252,7 @@ Row readingToScreen(Bench& b, int readings)
     for (int i = 0; i < readings; ++i) {
         const uint8_t byte = uint8_t(i % 2 ? 0x11 : 0x22);
         const QString want = QString::number(byte) + QStringLiteral("R/Min");
-        pump(13 * (i % 8)); // arrive at different points of the 100 ms tick
+        PacedWait(13 * (i % 8)); // arrive at different points of the 100 ms tick
         const auto t0 = Clock::now();
         b.car.write(QByteArray(1, char(byte)));
         while (value->text() != want && ms(Clock::now() - t0) < 2000)
@@ -278,7 +270,7 @@ double cpuShareOver(int seconds)
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    pump(seconds * 1000);
+    PacedWait(seconds * 1000);
     return (cpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
 }
 
@@ -293,7 +285,7 @@ Row cpuWhileMonitoring(Bench& b, int delay, int seconds)
     sender.setInterval(200); // the car sends 5 readings a second
     QObject::connect(&sender, &QTimer::timeout, [&] { b.car.write(QByteArray(1, '\x20')); });
     sender.start();
-    pump(200);
+    PacedWait(200);
     const double share = cpuShareOver(seconds);
     sender.stop();
     start->click();
@@ -330,7 +322,7 @@ Row ticksUnderFlood(Bench& b, int seconds)
     QElapsedTimer wall;
     wall.start();
     while (flooding)
-        pump(50);
+        PacedWait(50);
     car.join();
     const double rate = ticks / (double(wall.elapsed()) / 1000.0);
     QObject::disconnect(counting);
@@ -349,9 +341,9 @@ Row cpuAfterVanish(Bench& b, int seconds)
     b.get<QLineEdit>("delaytime")->setText(QStringLiteral("10"));
     if (!b.get<QTimer>("Timer1")->isActive())
         b.get<QPushButton>("cmdStart")->click();
-    pump(300);
+    PacedWait(300);
     b.car.vanish();
-    pump(300);
+    PacedWait(300);
     const double share = cpuShareOver(seconds);
     return {QStringLiteral("CPU after the car vanished"), QStringLiteral("% core"), share, share, 1,
             QStringLiteral("an error storm: up to 100%"), QStringLiteral("< 1")};
@@ -379,7 +371,7 @@ QList<Row> memory(Bench& b, CarEnd& end, bool soak, double afterStart)
     sender.setInterval(200);
     QObject::connect(&sender, &QTimer::timeout, [&] { b.car.write(QByteArray(1, '\x30')); });
     sender.start();
-    pump(monitorSeconds * 1000);
+    PacedWait(monitorSeconds * 1000);
     sender.stop();
     b.get<QPushButton>("cmdStart")->click();
     const double after = residentMiB();

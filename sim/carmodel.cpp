@@ -13,23 +13,15 @@ int rpmForSpeed(int speed)
 
 void CarModel::apply(const Frame& frame, Time now)
 {
-    switch (frame.kind) {
-    case Frame::Kind::Advance:
-    case Frame::Kind::HotStart:
-    case Frame::Kind::Retreat: {
+    // Steering and ranging change nothing the car reports: no obstacle is modelled.
+    if (frame.hasSpeed()) {
         const int rpm = rpmForSpeed(frame.speed);
         m_from = wheelVelocity(now);
-        m_target = frame.kind == Frame::Kind::Retreat ? -rpm : rpm;
+        m_target = frame.code == CarCode::Retreat ? -rpm : rpm;
         m_since = now;
-        break;
-    }
-    case Frame::Kind::ColdBrake:
+    } else if (frame.code == CarCode::ColdBrake) {
         m_from = m_target = 0;
         m_since = now;
-        break;
-    default:
-        // Steering and ranging change nothing the car reports: no obstacle is modelled.
-        break;
     }
 }
 
@@ -50,22 +42,14 @@ QString logLine(const QTime& at, const Frame& frame, const CarModel& after)
     QString line = at.toString(QStringLiteral("HH:mm:ss.zzz")) + QStringLiteral("  ")
         + hexBytes(frame.bytes).leftJustified(5) + QStringLiteral("  ") + describe(frame);
     const int target = after.targetVelocity();
-    switch (frame.kind) {
-    case Frame::Kind::Advance:
-    case Frame::Kind::Retreat:
-    case Frame::Kind::HotStart:
+    if (frame.hasSpeed())
         line += target == 0
             ? QStringLiteral(" -> wheels to standstill")
             : QStringLiteral(" -> wheels to %1 rpm %2")
                   .arg(std::abs(target))
                   .arg(target < 0 ? QStringLiteral("backward") : QStringLiteral("forward"));
-        break;
-    case Frame::Kind::ColdBrake:
+    else if (frame.code == CarCode::ColdBrake)
         line += QStringLiteral(" -> wheels stopped");
-        break;
-    default:
-        break;
-    }
     return line;
 }
 

@@ -1,44 +1,8 @@
 #include "framedecoder.h"
 
-#include "car/carcode.h"
-
 namespace smartcar::sim {
 
 namespace {
-
-bool carriesSpeed(quint8 byte)
-{
-    const auto code = CarCode(byte);
-    return code == CarCode::Advance || code == CarCode::Retreat || code == CarCode::HotStart;
-}
-
-Frame::Kind kindOf(quint8 byte)
-{
-    switch (CarCode(byte)) {
-    case CarCode::TurnLeft:
-        return Frame::Kind::Left;
-    case CarCode::TurnRight:
-        return Frame::Kind::Right;
-    case CarCode::CentreAfterLeft:
-        return Frame::Kind::CentreAfterLeft;
-    case CarCode::CentreAfterRight:
-        return Frame::Kind::CentreAfterRight;
-    case CarCode::Advance:
-        return Frame::Kind::Advance;
-    case CarCode::Retreat:
-        return Frame::Kind::Retreat;
-    case CarCode::ColdBrake:
-        return Frame::Kind::ColdBrake;
-    case CarCode::RangingOn:
-        return Frame::Kind::RangingOn;
-    case CarCode::RangingOff:
-        return Frame::Kind::RangingOff;
-    case CarCode::HotStart:
-        return Frame::Kind::HotStart;
-    default:
-        return Frame::Kind::Raw;
-    }
-}
 
 QString speedNotes(const Frame& frame)
 {
@@ -57,11 +21,6 @@ QString speedNotes(const Frame& frame)
 
 } // namespace
 
-bool Frame::hasSpeed() const
-{
-    return kind == Kind::Advance || kind == Kind::Retreat || kind == Kind::HotStart;
-}
-
 bool Frame::speedDigitsNonDecimal() const
 {
     const quint8 b = speedByte();
@@ -70,17 +29,12 @@ bool Frame::speedDigitsNonDecimal() const
 
 bool Frame::speedByteIsCode() const
 {
-    return hasSpeed() && isCommandCode(speedByte());
+    return hasSpeed() && carCodeOf(speedByte());
 }
 
 int speedFromByte(quint8 byte)
 {
     return 2 * ((byte >> 4) * 10 + (byte & 0x0F));
-}
-
-bool isCommandCode(quint8 byte)
-{
-    return byte >= quint8(CarCode::TurnLeft) && byte <= quint8(CarCode::HotStart);
 }
 
 QList<Frame> FrameDecoder::feed(const QByteArray& bytes)
@@ -90,16 +44,17 @@ QList<Frame> FrameDecoder::feed(const QByteArray& bytes)
         const auto byte = quint8(c);
         if (m_pending >= 0) {
             Frame f;
-            f.kind = kindOf(quint8(m_pending));
+            f.code = carCodeOf(quint8(m_pending));
             f.bytes.append(char(m_pending)).append(c);
             f.speed = speedFromByte(byte);
             frames.append(f);
             m_pending = -1;
-        } else if (carriesSpeed(byte)) {
+        } else if (const std::optional<CarCode> code = carCodeOf(byte);
+                   code && carriesSpeed(*code)) {
             m_pending = byte;
         } else {
             Frame f;
-            f.kind = kindOf(byte);
+            f.code = code;
             f.bytes = QByteArray(1, c);
             frames.append(f);
         }
@@ -114,29 +69,29 @@ QString hexBytes(const QByteArray& bytes)
 
 QString describe(const Frame& frame)
 {
-    switch (frame.kind) {
-    case Frame::Kind::Advance:
-        return QStringLiteral("advance, speed %1").arg(frame.speed) + speedNotes(frame);
-    case Frame::Kind::Retreat:
-        return QStringLiteral("retreat, speed %1").arg(frame.speed) + speedNotes(frame);
-    case Frame::Kind::HotStart:
-        return QStringLiteral("hot start, speed %1").arg(frame.speed) + speedNotes(frame);
-    case Frame::Kind::ColdBrake:
-        return QStringLiteral("cold brake");
-    case Frame::Kind::Left:
-        return QStringLiteral("turn left");
-    case Frame::Kind::Right:
-        return QStringLiteral("turn right");
-    case Frame::Kind::CentreAfterLeft:
-        return QStringLiteral("centre after left turn");
-    case Frame::Kind::CentreAfterRight:
-        return QStringLiteral("centre after right turn");
-    case Frame::Kind::RangingOn:
-        return QStringLiteral("ultrasonic ranging on");
-    case Frame::Kind::RangingOff:
-        return QStringLiteral("ultrasonic ranging off");
-    case Frame::Kind::Raw:
-        break;
+    if (frame.code) {
+        switch (*frame.code) {
+        case CarCode::Advance:
+            return QStringLiteral("advance, speed %1").arg(frame.speed) + speedNotes(frame);
+        case CarCode::Retreat:
+            return QStringLiteral("retreat, speed %1").arg(frame.speed) + speedNotes(frame);
+        case CarCode::HotStart:
+            return QStringLiteral("hot start, speed %1").arg(frame.speed) + speedNotes(frame);
+        case CarCode::ColdBrake:
+            return QStringLiteral("cold brake");
+        case CarCode::TurnLeft:
+            return QStringLiteral("turn left");
+        case CarCode::TurnRight:
+            return QStringLiteral("turn right");
+        case CarCode::CentreAfterLeft:
+            return QStringLiteral("centre after left turn");
+        case CarCode::CentreAfterRight:
+            return QStringLiteral("centre after right turn");
+        case CarCode::RangingOn:
+            return QStringLiteral("ultrasonic ranging on");
+        case CarCode::RangingOff:
+            return QStringLiteral("ultrasonic ranging off");
+        }
     }
     const auto byte = quint8(frame.bytes.isEmpty() ? 0 : frame.bytes.at(0));
     QString text = QStringLiteral("raw byte %1").arg(hexBytes(frame.bytes));

@@ -1,33 +1,24 @@
 #pragma once
 
+#include "car/carcode.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace smartcar::sim {
 
 // One frame as the car understood it.
 struct Frame
 {
-    enum class Kind {
-        Advance,
-        Retreat,
-        HotStart,
-        ColdBrake,
-        Left,
-        Right,
-        CentreAfterLeft,
-        CentreAfterRight,
-        RangingOn,
-        RangingOff,
-        Raw, // any byte that is no command code, taken on its own
-    };
-
-    Kind kind = Kind::Raw;
+    // The command; nothing for a byte that is no command code, taken on its own.
+    std::optional<CarCode> code;
     QByteArray bytes; // exactly as received: two bytes for the speed frames, one otherwise
     int speed = 0;    // the speed frames only: twice the value of the speed byte's two digits
 
-    bool hasSpeed() const;
+    bool hasSpeed() const { return code && carriesSpeed(*code); }
     quint8 speedByte() const { return hasSpeed() ? quint8(bytes.at(1)) : 0; }
     // A digit of the speed byte above 9: the speed is still read as tens and units.
     bool speedDigitsNonDecimal() const;
@@ -39,8 +30,6 @@ struct Frame
 // half: 0x60 is 60, so speed 120. A digit above 9 still counts with its value (0xFF is
 // 15 tens and 15 units, half 165, speed 330); the line says so.
 int speedFromByte(quint8 byte);
-
-bool isCommandCode(quint8 byte);
 
 // Turns the byte stream from the console into frames. The line may hand over a frame in
 // pieces: a speed code whose speed byte has not come yet is held until it does. The byte after

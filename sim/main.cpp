@@ -1,18 +1,15 @@
 // smartcar-sim: plays the car at the other end of the console's serial line.
+#include "common/endingsignals.h"
 #include "line.h"
 #include "simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace smartcar::sim;
 
@@ -45,39 +42,6 @@ The car:
 Any other byte is logged as a raw byte and ignored.
 
 SIGINT, SIGTERM and SIGHUP end it cleanly; the link is removed on the way out.)";
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const int saved = errno;
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
-    errno = saved;
-}
-
-bool installSignalHandlers()
-{
-    if (::pipe(signalPipe) != 0)
-        return false;
-    for (const int fd : signalPipe) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
-    struct sigaction sa
-    {
-    };
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    // The terminal it was started from closing is an ending like any other, not a crash.
-    ::sigaction(SIGHUP, &sa, nullptr);
-    // A log reader that goes away must not kill the car mid-run.
-    std::signal(SIGPIPE, SIG_IGN);
-    return true;
-}
 
 [[noreturn]] void usageError(const QString& message)
 {
@@ -130,10 +94,13 @@ int main(int argc, char** argv)
             usageError(QStringLiteral("--duration wants a number of seconds above 0"));
     }
 
-    if (!installSignalHandlers()) {
-        std::perror("smartcar-sim: pipe");
-        return 1;
-    }
+    // The terminal it was started from closing (SIGHUP) is an ending like any other, not a
+    // crash: the link is removed on the way out.
+    const smartcar::EndingSignals endingSignals;
+    QObject::connect(&endingSignals, &smartcar::EndingSignals::endRequested, &app,
+                     &QCoreApplication::quit);
+    // A log reader that goes away must not kill the car mid-run.
+    std::signal(SIGPIPE, SIG_IGN);
 
     auto line = std::make_unique<Line>();
     QString error;
@@ -163,13 +130,6 @@ int main(int argc, char** argv)
         QCoreApplication::quit();
     });
 
-    QSocketNotifier signalled(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalled, &QSocketNotifier::activated, &app, [] {
-        char buf[16];
-        while (::read(signalPipe[0], buf, sizeof buf) > 0) {
-        }
-        QCoreApplication::quit();
-    });
     if (durationS > 0)
         QTimer::singleShot(std::chrono::milliseconds(std::llround(durationS * 1000)),
                            Qt::PreciseTimer, &app, &QCoreApplication::quit); // never early

@@ -194,14 +194,12 @@ void TestConnection::boxShowsADevicePathAsWrittenAndCopiesIt()
 {
     ConsoleFixture fx;
     const MessageSink recording = setMessageSink({});
-    const QByteArray previous = qgetenv("SMARTCAR_COM1");
     const auto restore = qScopeGuard([&] {
         setMessageSink(recording);
-        qputenv("SMARTCAR_COM1", previous);
         QGuiApplication::clipboard()->clear();
     });
     const QString path = QStringLiteral("/tmp/x/<b>BOLD</b>");
-    qputenv("SMARTCAR_COM1", path.toLocal8Bit());
+    const ScopedEnv com1("SMARTCAR_COM1", path.toLocal8Bit());
     fx.click("cmdOpenCOM");
     auto* box = qobject_cast<QMessageBox*>(shownMessageBox());
     QVERIFY(box && box->isVisible());

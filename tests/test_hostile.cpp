@@ -4,8 +4,6 @@
 #include "support/checks.h"
 #include "support/consolefixture.h"
 
-using namespace std::chrono_literals;
-
 class TestHostile : public QObject
 {
     Q_OBJECT
@@ -30,16 +28,27 @@ void TestHostile::hostileText()
     QFETCH(bool, alarmAt1);
     ConsoleFixture fx;
     QVERIFY(fx.open(0));
-    // clang-format off
-    const auto paste = [&](QLineEdit* edit) { edit->selectAll(); edit->insert(text); };
-    for (const auto& [box, control, sent] : {std::tuple{"NewSpeed", "Advanced", QByteArray()},
-             std::tuple{"ChangeTime", "Left", QByteArray()},
-             std::tuple{"command", "Send", rawByte < 0 ? QByteArray() : bytes({rawByte})}}) {
-        // clang-format on
-        paste(fx.edit(box));
-        fx.click(control);
-        QCOMPARE(fx.car1.read(int(sent.size()) + 1, 100ms), sent); // and not a byte more
-        QCOMPARE(fx.boxes.messages().size(), sent.isEmpty() ? 1 : 0);
+    const auto paste = [&](QLineEdit* edit) {
+        edit->selectAll();
+        edit->insert(text);
+    };
+    struct Use
+    {
+        const char* box;
+        const char* control;
+        QByteArray sent;
+    };
+    const Use uses[] = {
+        {"NewSpeed", "Advanced", QByteArray()},
+        {"ChangeTime", "Left", QByteArray()},
+        {"command", "Send", rawByte < 0 ? QByteArray() : bytes({rawByte})},
+    };
+    for (const Use& use : uses) {
+        paste(fx.edit(use.box));
+        fx.click(use.control);
+        fx.click("Stop"); // not a byte more before it
+        QCOMPARE(fx.car1.read(int(use.sent.size()) + 1), use.sent + bytes({0x87}));
+        QCOMPARE(fx.boxes.messages().size(), use.sent.isEmpty() ? 1 : 0);
         fx.boxes.clear();
     }
 

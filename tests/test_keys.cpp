@@ -9,6 +9,7 @@
 #include <QWindow>
 
 using namespace smartcar;
+using namespace Qt::StringLiterals;
 
 namespace {
 // Window-system input, queued as the display server's would be and delivered by the event
@@ -59,34 +60,60 @@ private slots:
     void brakeQueuedBehindATurnWhoseClickFails();
 };
 
-// `keys` is what the keyboard does, in order, 100 ms apart: "+Up" presses Up, "-Up" lets it
-// go, "*Up" is one auto-repeat while Up is held, marked as such; "~Up" is one as X11 sends it
-// when the mark is lost: a release and a press with the same time stamp. "Num+": keypad.
+namespace {
+// One thing the keyboard does. A held key repeats with the auto-repeat mark; X11 loses the mark
+// now and then and sends a release and a press with the same time stamp instead.
+struct KeyStep
+{
+    enum Action { Press, Release, Repeat, UnmarkedRepeat } action;
+    QKeyCombination key;
+};
+using Keys = QList<KeyStep>;
+
+Keys tap(QKeyCombination key)
+{
+    return {{KeyStep::Press, key}, {KeyStep::Release, key}};
+}
+} // namespace
+
+Q_DECLARE_METATYPE(Keys)
+
 void TestKeys::keysGiveTheirButtonsFrames_data()
 {
     QTest::addColumn<QString>("focus");
-    QTest::addColumn<QString>("keys");
+    QTest::addColumn<Keys>("keys"); // in order, 100 ms apart
     QTest::addColumn<QByteArray>("frames");
     QTest::addColumn<int>("cursor"); // where it is in the text box with the focus afterwards
-    // clang-format off
+    const QKeyCombination up(Qt::Key_Up);
+    const QKeyCombination esc(Qt::Key_Escape);
     QTest::newRow("eachArrowDrivesAHeldOneOnce")
-        << "Send" << "+Up *Up *Up -Up +Down -Down +Left -Left +Right -Right +Num+Up -Num+Up"
+        << u"Send"_s
+        << Keys{{KeyStep::Press, up},
+                {KeyStep::Repeat, up},
+                {KeyStep::Repeat, up},
+                {KeyStep::Release, up}}
+            + tap(Qt::Key_Down) + tap(Qt::Key_Left) + tap(Qt::Key_Right)
+            + tap(Qt::KeypadModifier | Qt::Key_Up)
         << bytes({0x85, 0x60, 0x86, 0x60, 0x81, 0x83, 0x82, 0x84, 0x85, 0x60}) << 0;
-    QTest::newRow("escBrakesFromThePortBox") << "cmbCOM" << "+Esc -Esc" << bytes({0x87}) << 0;
-    QTest::newRow("escBrakesFromATextBoxUnmarkedRepeatNot")
-        << "NewSpeed" << "+Esc ~Esc ~Esc -Esc" << bytes({0x87}) << 3;
-    QTest::newRow("escWithShiftCtrlOrAltHeldStillBrakes")
-        << "NewSpeed" << "+Shift+Esc -Shift+Esc +Ctrl+Esc -Ctrl+Esc +Alt+Esc -Alt+Esc"
-        << bytes({0x87, 0x87, 0x87}) << 3;
+    QTest::newRow("escBrakesFromThePortBox") << u"cmbCOM"_s << tap(esc) << bytes({0x87}) << 0;
+    QTest::newRow("escBrakesFromATextBoxUnmarkedRepeatNot") << u"NewSpeed"_s
+                                                            << Keys{{KeyStep::Press, esc},
+                                                                    {KeyStep::UnmarkedRepeat, esc},
+                                                                    {KeyStep::UnmarkedRepeat, esc},
+                                                                    {KeyStep::Release, esc}}
+                                                            << bytes({0x87}) << 3;
+    QTest::newRow("escWithShiftCtrlOrAltHeldStillBrakes") << u"NewSpeed"_s
+                                                          << tap(Qt::ShiftModifier | Qt::Key_Escape)
+            + tap(Qt::ControlModifier | Qt::Key_Escape) + tap(Qt::AltModifier | Qt::Key_Escape)
+                                                          << bytes({0x87, 0x87, 0x87}) << 3;
     QTest::newRow("arrowsInATextBoxStayThere")
-        << "ChangeTime" << "+Left -Left +Up -Up" << QByteArray() << 0;
-    // clang-format on
+        << u"ChangeTime"_s << tap(Qt::Key_Left) + tap(up) << QByteArray() << 0;
 }
 
 void TestKeys::keysGiveTheirButtonsFrames()
 {
     QFETCH(QString, focus);
-    QFETCH(QString, keys);
+    QFETCH(Keys, keys);
     QFETCH(QByteArray, frames);
     QFETCH(int, cursor);
     ConsoleFixture console;
@@ -95,18 +122,19 @@ void TestKeys::keysGiveTheirButtonsFrames()
     auto* target = console.get<QWidget>(qPrintable(focus));
     target->setFocus();
     quint64 time = 1000;
-    for (const QString& step : keys.split(QLatin1Char(' '))) {
-        const QKeyCombination key = QKeySequence(step.mid(1))[0];
+    for (const KeyStep& step : keys) {
         time += 100;
-        for (bool press : step.front() == u'~' ? QList{false, true} : QList{step.front() != u'-'}) {
-            QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key.key(),
-                            key.keyboardModifiers(), {}, step.front() == u'*');
+        const bool unmarked = step.action == KeyStep::UnmarkedRepeat;
+        for (bool press : unmarked ? QList{false, true} : QList{step.action != KeyStep::Release}) {
+            QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, step.key.key(),
+                            step.key.keyboardModifiers(), {}, step.action == KeyStep::Repeat);
             event.setTimestamp(time);
             QApplication::sendEvent(console.form()->focusWidget(), &event);
         }
     }
 
-    QCOMPARE(console.car1.read(int(frames.size()) + 1, std::chrono::milliseconds(100)), frames);
+    console.click("Stop"); // not a byte more before it
+    QCOMPARE(console.car1.read(int(frames.size()) + 1), frames + bytes({0x87}));
     QVERIFY(console.boxes.messages().isEmpty());
     QCOMPARE(console.form()->focusWidget(), target);
     if (auto* edit = qobject_cast<QLineEdit*>(target))

@@ -4,6 +4,7 @@
 #include "serial/commport.h"
 #include "serial/openfailure.h"
 #include "serial/portmap.h"
+#include "support/checks.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -33,41 +34,46 @@ private slots:
     void otherProgramsLock();
 };
 
+using Overrides = QMap<int, QString>; // SMARTCAR_COM<n> by n
+
 void TestPortMap::assignment_data()
 {
-    // "names in /dev | n=override | devices from COM1 on"; the entries after keep ttyS<n-1>;
-    // "none": no device.
-    QTest::addColumn<QString>("lookup");
+    QTest::addColumn<QStringList>("present"); // names in /dev
+    QTest::addColumn<Overrides>("overrides");
+    // From COM1 on, empty for no device; the entries after keep ttyS<n-1>.
+    QTest::addColumn<QStringList>("devices");
     QTest::newRow("linksNeverOnTheUsbEntriesOtherNamesIgnored")
-        << "rfcomm3 ttyUSB ttyUSBa ttyUSB0.lock ttyS4 usbmon0 ttyACM-1 xrfcomm0 rfcomm1 | "
-           "| ttyS0 ttyS1 none none rfcomm1 rfcomm3";
+        << QStringList{"rfcomm3", "ttyUSB",   "ttyUSBa",  "ttyUSB0.lock", "ttyS4",
+                       "usbmon0", "ttyACM-1", "xrfcomm0", "rfcomm1"}
+        << Overrides{}
+        << QStringList{
+               "/dev/ttyS0",   "/dev/ttyS1",  QString(), QString(),
+               "/dev/rfcomm1", "/dev/rfcomm3"}; // no adapter: the USB entries stand for no device
     QTest::newRow("usbByNumberThenAcmThenLinksOverridesWinTheOthersMoveOnWithNoHoles")
-        << "ttyUSB10 rfcomm0 ttyUSB2 ttyACM0 ttyUSB9 ttyUSB1 rfcomm1 | 3=/tmp/car 6=/dev/ttyS9 | "
-           "ttyS0 ttyS1 /tmp/car ttyUSB1 ttyUSB2 ttyS9 ttyUSB9 ttyUSB10 ttyACM0 rfcomm0 rfcomm1";
+        << QStringList{"ttyUSB10", "rfcomm0", "ttyUSB2", "ttyACM0", "ttyUSB9", "ttyUSB1", "rfcomm1"}
+        << Overrides{{3, "/tmp/car"}, {6, "/dev/ttyS9"}}
+        << QStringList{"/dev/ttyS0",   "/dev/ttyS1",   "/tmp/car",     "/dev/ttyUSB1",
+                       "/dev/ttyUSB2", "/dev/ttyS9",   "/dev/ttyUSB9", "/dev/ttyUSB10",
+                       "/dev/ttyACM0", "/dev/rfcomm0", "/dev/rfcomm1"};
     QStringList many;
-    for (int k = 0; k < 25; ++k)
+    QStringList first18;
+    for (int k = 0; k < 25; ++k) {
         many << u"ttyUSB%1"_s.arg(k);
+        if (k < 18)
+            first18 << u"/dev/ttyUSB%1"_s.arg(k);
+    }
     QTest::newRow("moreAdaptersThanEntries")
-        << many.join(u' ') + u" | | ttyS0 ttyS1 "_s + many.mid(0, 18).join(u' ');
+        << many << Overrides{} << QStringList{"/dev/ttyS0", "/dev/ttyS1"} + first18;
 }
 
 void TestPortMap::assignment()
 {
-    QFETCH(QString, lookup);
-    const auto words = [&](int part) {
-        return lookup.section(u'|', part, part).split(u' ', Qt::SkipEmptyParts);
-    };
-    QMap<int, QString> byNumber;
-    for (const QString& pair : words(1))
-        byNumber.insert(pair.section(u'=', 0, 0).toInt(), pair.section(u'=', 1));
-    QStringList want;
-    for (const QString& device : words(2))
-        want << (device == u"none"             ? QString()
-                     : device.startsWith(u'/') ? device
-                                               : u"/dev/"_s + device);
-    for (qsizetype n = want.size(); n < 20; ++n)
-        want << u"/dev/ttyS%1"_s.arg(n);
-    QCOMPARE(assignPortDevices(u"/dev"_s, words(0), byNumber), want);
+    QFETCH(QStringList, present);
+    QFETCH(Overrides, overrides);
+    QFETCH(QStringList, devices);
+    for (qsizetype n = devices.size(); n < 20; ++n)
+        devices << u"/dev/ttyS%1"_s.arg(n);
+    QCOMPARE(assignPortDevices(u"/dev"_s, present, overrides), devices);
 }
 
 void TestPortMap::lookupSeesTheDirectoryAsItIsNow()
@@ -75,6 +81,7 @@ void TestPortMap::lookupSeesTheDirectoryAsItIsNow()
     QVERIFY(isOpenableIndex(16) && !isOpenableIndex(17) && !isOpenableIndex(-1)); // COM1-COM17
     QTemporaryDir dir;
     setDeviceDirectory(dir.path());
+    const auto restore = qScopeGuard([] { setDeviceDirectory(QString()); });
     const QString adapter = dir.filePath(u"ttyUSB0"_s);
     // A USB entry with no adapter stands for no port at all, and says so when opened.
     QCOMPARE(deviceForPort(3), QString());
@@ -100,17 +107,18 @@ void TestPortMap::lookupSeesTheDirectoryAsItIsNow()
 
     // The variable takes the adapter for COM1, however its path is written, away from COM3.
     const QString written = dir.path() + u"//ttyUSB0"_s;
-    qputenv("SMARTCAR_COM1", written.toLocal8Bit());
-    QVERIFY(deviceForPort(1) == written && deviceForPort(3).isEmpty());
-    QCOMPARE(portToolTips().at(2), u"未发现 USB 串口适配器"_s);
-    qputenv("SMARTCAR_COM1", ""); // set but empty is as if unset, and left so
-    QVERIFY(deviceForPort(1) == dir.filePath(u"ttyS0"_s) && deviceForPort(3) == adapter);
+    {
+        const ScopedEnv com1("SMARTCAR_COM1", written.toLocal8Bit());
+        QVERIFY(deviceForPort(1) == written && deviceForPort(3).isEmpty());
+        QCOMPARE(portToolTips().at(2), u"未发现 USB 串口适配器"_s);
+    }
+    {
+        const ScopedEnv com1("SMARTCAR_COM1", ""); // set but empty is as if unset
+        QVERIFY(deviceForPort(1) == dir.filePath(u"ttyS0"_s) && deviceForPort(3) == adapter);
+    }
     // A variable still wins over the lookup on a USB entry.
-    const QByteArray com4 = qgetenv("SMARTCAR_COM4");
-    qputenv("SMARTCAR_COM4", "/dev/smartcar-test-none");
+    const ScopedEnv com4("SMARTCAR_COM4", "/dev/smartcar-test-none");
     QCOMPARE(portToolTips().at(3), u"/dev/smartcar-test-none（未发现设备）"_s);
-    qputenv("SMARTCAR_COM4", com4);
-    setDeviceDirectory(QString());
 }
 
 void TestPortMap::openFailureCauses()
@@ -259,9 +267,7 @@ void TestPortMap::otherProgramsLock()
 
     // The port itself: it does not open past a lock it must honour, and leaves the other
     // program's file as it found it.
-    const QByteArray previous = qgetenv("SMARTCAR_COM1");
-    const auto restore = qScopeGuard([&] { qputenv("SMARTCAR_COM1", previous); });
-    qputenv("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
+    const ScopedEnv com1("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
     CommPort port;
     port.setLockDirectories({locks.path()});
     try {

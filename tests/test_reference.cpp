@@ -113,12 +113,15 @@ private slots:
                 fx.action(kActions[i])->trigger(), windows << theWindow(i);
             if (byEndButton)
                 return fx.click("cmdEnd");
-            fx.action("Exit")->trigger();
-            QTimer::singleShot(50, &scope, [&] { // the main window's deferred deletion has run
-                runningAfterExit = !fx.alive() && windows[0] && windows[0]->isVisible();
-                if (windows[0])
-                    windows[0]->close();
+            // Looked at once the main window's deferred deletion has run.
+            QObject::connect(fx.form(), &QObject::destroyed, &scope, [&] {
+                QTimer::singleShot(0, &scope, [&] {
+                    runningAfterExit = !fx.alive() && windows[0] && windows[0]->isVisible();
+                    if (windows[0])
+                        windows[0]->close();
+                });
             });
+            fx.action("Exit")->trigger();
         });
         // Returns once no window is left: it would hang if closing the last window did not end
         // the program, and return before the close step if Exit had ended it.

@@ -1,7 +1,8 @@
 // SIGINT, SIGTERM and SIGHUP end the console as its end button does, after a turn in progress
 // has sent its centring frame: shown in this process with the program's own signal unit (a child
 // cannot be given an open port), and once with the real program, which must end normally.
-#include "console/signalending.h"
+#include "common/endingsignals.h"
+#include "console/form1.h"
 #include "support/checks.h"
 #include "support/consolefixture.h"
 
@@ -23,6 +24,8 @@ class TestSignals : public QObject
 private slots:
     void programEndsWithCodeZero();
     void turnFinishesAndPortIsFreed();
+    void handlingBeforeComesBack_data();
+    void handlingBeforeComesBack();
 };
 
 void TestSignals::programEndsWithCodeZero()
@@ -50,7 +53,8 @@ void TestSignals::turnFinishesAndPortIsFreed()
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         ConsoleFixture fx;
         QVERIFY(fx.open(0));
-        const SignalEnding ending(fx.form());
+        const EndingSignals ending;
+        QObject::connect(&ending, &EndingSignals::endRequested, fx.form(), &Form1::cmdEnd_Click);
         fx.edit("ChangeTime")->setText(QStringLiteral("300"));
         // The signal comes once the car has the turn frame, while the console sleeps the turn.
         QByteArray turnFrame;
@@ -70,6 +74,33 @@ void TestSignals::turnFinishesAndPortIsFreed()
         QSerialPort fresh(fx.car1.slavePath()); // the device is free again
         QVERIFY2(fresh.open(QIODevice::ReadWrite), qPrintable(fresh.errorString()));
     }
+}
+
+void TestSignals::handlingBeforeComesBack_data()
+{
+    QTest::addColumn<bool>("ignored");
+    QTest::newRow("defaultComesBack") << false;
+    QTest::newRow("nohupStaysIgnored") << true;
+}
+
+void TestSignals::handlingBeforeComesBack()
+{
+    QFETCH(bool, ignored);
+    struct sigaction before = {};
+    ::sigaction(SIGHUP, nullptr, &before);
+    struct sigaction given = {};
+    given.sa_handler = ignored ? SIG_IGN : SIG_DFL;
+    ::sigaction(SIGHUP, &given, nullptr);
+    struct sigaction during = {};
+    struct sigaction after = {};
+    {
+        const EndingSignals ending;
+        ::sigaction(SIGHUP, nullptr, &during);
+    }
+    ::sigaction(SIGHUP, nullptr, &after);
+    ::sigaction(SIGHUP, &before, nullptr);
+    QCOMPARE(during.sa_handler == SIG_IGN, ignored);
+    QVERIFY(after.sa_handler == given.sa_handler);
 }
 
 QTEST_MAIN(TestSignals)

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <optional>
+
 // The command codes, shared by the console and the simulated car.
 
 namespace smartcar {
@@ -23,6 +25,20 @@ enum class CarCode : quint8 {
 inline constexpr char codeByte(CarCode code)
 {
     return char(quint8(code));
+}
+
+// The code a byte stands for; nothing for a byte outside the codes.
+inline constexpr std::optional<CarCode> carCodeOf(quint8 byte)
+{
+    if (byte < quint8(CarCode::TurnLeft) || byte > quint8(CarCode::HotStart))
+        return std::nullopt;
+    return CarCode(byte);
+}
+
+// Advance, retreat and hot start: the frame's second byte is the speed.
+inline constexpr bool carriesSpeed(CarCode code)
+{
+    return code == CarCode::Advance || code == CarCode::Retreat || code == CarCode::HotStart;
 }
 
 } // namespace smartcar

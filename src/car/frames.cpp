@@ -35,10 +35,7 @@ quint8 rawByte(QStringView commandText)
 
 qint32 turnTime(QStringView changeTimeText)
 {
-    const qint32 ms = toWholeNumber(changeTimeText, kTurnTimeField);
-    if (ms > kMaxTurnTimeMs)
-        throw Failure::outOfRange(kTurnTimeField, 0, kMaxTurnTimeMs, QStringLiteral("毫秒"));
-    return ms;
+    return toMilliseconds(changeTimeText, kTurnTimeField, kMaxTurnTimeMs);
 }
 
 } // namespace smartcar

@@ -14,7 +14,7 @@ namespace smartcar {
 // Field names as the error report shows them.
 inline const QString kSpeedField = QStringLiteral("「更新速度」");
 inline const QString kTurnTimeField = QStringLiteral("「转向时间」");
-inline const QString kCommandField = QStringLiteral("串口命令栏");
+inline const QString kCommandField = QStringLiteral("「串口命令栏」");
 
 // The speed byte of an advance, retreat or hot-start frame. The car reads it as two 4-bit
 // decimal digits, the tens and units of half the speed: "120" gives 0x60, "121" too, "-20"
@@ -30,9 +30,8 @@ quint8 rawByte(QStringView commandText);
 // few digits too many must not freeze it (and keep the wheels turned) for days.
 inline constexpr qint32 kMaxTurnTimeMs = 10000;
 
-// The turn time in whole milliseconds (half to even). Throws Failure::typeMismatch or
-// Failure::overflow for text that is not a number or does not fit a signed 32-bit integer,
-// and Failure::outOfRange above kMaxTurnTimeMs. A negative time is accepted: no wait.
+// The turn time: toMilliseconds of the text with the limit kMaxTurnTimeMs. A negative time is
+// accepted and means no wait.
 qint32 turnTime(QStringView changeTimeText);
 
 // How long a turn keeps its frame on the wire: a negative turn time means no wait at all.

@@ -5,7 +5,8 @@ namespace smartcar {
 namespace {
 QString sentence(Failure::Kind kind, const QString& detail)
 {
-    // A refused range already says "超出范围" right after the field; a prefix would say it twice.
+    // A refused limit says what is wrong in its own words; "超出范围：" before it would only
+    // repeat it.
     if (kind == Failure::Kind::OutOfRange)
         return detail;
     return Failure::kindName(kind) + QStringLiteral("：") + detail;
@@ -51,11 +52,10 @@ Failure Failure::overflow(const QString& field)
     return Failure(Kind::Overflow, field + QStringLiteral("超出允许的范围"));
 }
 
-Failure Failure::outOfRange(const QString& field, qint64 low, qint64 high, const QString& unit)
+Failure Failure::aboveLimit(const QString& field, qint64 limit, const QString& unit)
 {
-    return Failure(
-        Kind::OutOfRange,
-        QStringLiteral("%1超出范围：%2 到 %3 %4").arg(field).arg(low).arg(high).arg(unit));
+    return Failure(Kind::OutOfRange,
+                   QStringLiteral("%1不能超过 %2 %3").arg(field).arg(limit).arg(unit));
 }
 
 Failure Failure::portNotOpen()

@@ -32,9 +32,9 @@ public:
 
     static Failure typeMismatch(const QString& field);
     static Failure overflow(const QString& field);
-    // A number that fits but lies outside what the field allows:
-    // "「转向时间」超出范围：0 到 10000 毫秒".
-    static Failure outOfRange(const QString& field, qint64 low, qint64 high, const QString& unit);
+    // A number that fits but is more than the field allows: "「转向时间」不能超过 10000 毫秒".
+    // Only an upper limit: the fields that have one take values below zero as no wait.
+    static Failure aboveLimit(const QString& field, qint64 limit, const QString& unit);
     static Failure portNotOpen();
     static Failure portFailure(const QString& detail);
 

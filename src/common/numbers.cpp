@@ -104,6 +104,14 @@ qint32 toWholeNumber(QStringView text, const QString& field)
     return qint32(whole);
 }
 
+qint32 toMilliseconds(QStringView text, const QString& field, qint32 limitMs)
+{
+    const qint32 ms = toWholeNumber(text, field);
+    if (ms > limitMs)
+        throw Failure::aboveLimit(field, limitMs, QStringLiteral("毫秒"));
+    return ms;
+}
+
 std::optional<QString> toPlainText(double value)
 {
     if (!std::isfinite(value))

@@ -21,6 +21,10 @@ double toNumber(QStringView text, const QString& field);
 // Throws Failure::overflow(field) outside the signed 32-bit range.
 qint32 toWholeNumber(QStringView text, const QString& field);
 
+// A wait the operator types, in milliseconds: toWholeNumber, then refused above `limitMs`
+// with Failure::aboveLimit(field). Zero or below stands and means no wait.
+qint32 toMilliseconds(QStringView text, const QString& field, qint32 limitMs);
+
 // A double in plain decimal notation with at most 15 significant digits, the last one rounded
 // to nearest: "-" for negatives, no leading zeros but a single 0, the decimal point and the
 // fraction digits only when there is a fraction ("60", "60.45", "-10", "0.5"). Numbers that

@@ -1,6 +1,5 @@
 #include "monitor/poll.h"
 
-#include "common/failure.h"
 #include "common/numbers.h"
 
 namespace smartcar {
@@ -25,11 +24,7 @@ bool isAlarm(quint8 reading, QStringView alarmSpeedText)
 
 qint32 samplingInterval(QStringView text)
 {
-    const QString field = QStringLiteral("「采样间隔」");
-    const qint32 ms = toWholeNumber(text, field);
-    if (ms > kLongestSamplingIntervalMs)
-        throw Failure::outOfRange(field, 0, kLongestSamplingIntervalMs, QStringLiteral("毫秒"));
-    return ms;
+    return toMilliseconds(text, QStringLiteral("「采样间隔」"), kLongestSamplingIntervalMs);
 }
 
 } // namespace smartcar

@@ -27,9 +27,8 @@ bool isAlarm(quint8 reading, QStringView alarmSpeedText);
 // longer than this would leave monitoring looking alive with no reading for as long.
 constexpr qint32 kLongestSamplingIntervalMs = 10000;
 
-// The sampling interval in milliseconds from the operator's text, read strictly as a whole
-// number (toWholeNumber). Above kLongestSamplingIntervalMs it is refused as out of range;
-// zero or below stands and means no wait.
+// The sampling interval: toMilliseconds of the text with the limit kLongestSamplingIntervalMs.
+// Zero or below stands and means no wait.
 qint32 samplingInterval(QStringView text);
 
 } // namespace smartcar

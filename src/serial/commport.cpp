@@ -70,10 +70,10 @@ void CommPort::setCommPort(int portNumber)
 
 void CommPort::setSettings(const QString& text)
 {
-    const auto parsed = parseLineSettings(text);
-    if (!parsed)
+    // The car's radio link knows one line, and the console sets only that one before every
+    // open; the setting stays as the call it makes, without a parser for lines it never uses.
+    if (text.trimmed().compare(u"9600,n,8,1", Qt::CaseInsensitive) != 0)
         throw Failure::portFailure(QStringLiteral("串口参数“%1”无效").arg(text));
-    m_settings = *parsed;
 }
 
 bool CommPort::portOpen() const
@@ -106,10 +106,10 @@ void CommPort::openDevice(const QString& device)
     if (m_port.isOpen())
         throw Failure::portFailure(QStringLiteral("通信端口已经打开"));
     m_port.setPortName(device);
-    m_port.setBaudRate(m_settings.baudRate);
-    m_port.setParity(m_settings.parity);
-    m_port.setDataBits(m_settings.dataBits);
-    m_port.setStopBits(m_settings.stopBits);
+    m_port.setBaudRate(QSerialPort::Baud9600);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     // Qt honours only its own live locks: it takes a classic ten-column lock of a running
     // terminal program for stale, replaces it and shares the line with that program. Another
@@ -133,6 +133,7 @@ void CommPort::openDevice(const QString& device)
 
 void CommPort::setInputMode(int mode)
 {
+    // QSerialPort reads raw bytes in either mode, so there is nothing to switch.
     if (mode != 0 && mode != 1)
         throw Failure::portFailure(QStringLiteral("输入模式 %1 无效").arg(mode));
 }

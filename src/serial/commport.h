@@ -1,6 +1,5 @@
 #pragma once
 
-#include "serial/linesettings.h"
 #include "serial/openfailure.h"
 
 #include <QByteArray>
@@ -30,7 +29,8 @@ public:
     int commPort() const { return m_portNumber; }
     void setCommPort(int portNumber);
 
-    // "9600,n,8,1" and the like; applied at the next open. Bad text is a port failure.
+    // "9600,n,8,1", the one line the car knows (blanks around it and either case allowed);
+    // anything else is a port failure.
     void setSettings(const QString& text);
     // Where other programs' lock files are looked for before opening (the system's folders
     // unless told otherwise).
@@ -86,7 +86,6 @@ private:
     QSerialPort m_port;
     int m_portNumber = 1;
     QString m_openedDevice;
-    LineSettings m_settings;
     QStringList m_lockDirectories = systemLockDirectories();
     bool m_closingOnError = false;
     QTimer m_watch;

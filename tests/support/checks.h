@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <initializer_list>
@@ -26,3 +27,30 @@ inline QString outcome(const std::function<QString()>& step)
         return f.describe();
     }
 }
+
+// Sets an environment variable for as long as it lives, then puts back what was there before
+// (or nothing): the port map reads SMARTCAR_COM<n> from the process's environment.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char* name, const QByteArray& value)
+        : m_name(name)
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+        , m_previous(qgetenv(name))
+    {
+        qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (m_wasSet)
+            qputenv(m_name, m_previous);
+        else
+            qunsetenv(m_name);
+    }
+    Q_DISABLE_COPY_MOVE(ScopedEnv)
+
+private:
+    const char* m_name;
+    bool m_wasSet;
+    QByteArray m_previous;
+};

@@ -14,9 +14,7 @@ ConsoleFixture::ConsoleFixture()
     , m_previous(newestFixture)
 {
     newestFixture = this;
-    qputenv("SMARTCAR_COM1", car1.slavePath().toLocal8Bit());
-    qputenv("SMARTCAR_COM2", car2.slavePath().toLocal8Bit());
-    qputenv("SMARTCAR_COM5", "/nonexistent/smartcar-test-device");
+    m_previousDevices = smartcar::deviceDirectory();
     smartcar::setDeviceDirectory(devices.path());
     m_form = new smartcar::Form1;
     m_form->show();
@@ -28,7 +26,7 @@ ConsoleFixture::~ConsoleFixture()
     m_steps.reset();
     delete m_form.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    smartcar::setDeviceDirectory(QString());
+    smartcar::setDeviceDirectory(m_previousDevices);
 }
 
 void ConsoleFixture::pick(int index)

@@ -3,6 +3,7 @@
 #include "console/errorreport.h"
 #include "console/form1.h"
 #include "ptypair.h"
+#include "support/checks.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -84,6 +85,10 @@ private:
     // Owns the steps later() queues; they go with the fixture, never run after it.
     std::unique_ptr<QObject> m_steps;
     ConsoleFixture* m_previous = nullptr;
+    ScopedEnv m_com1{"SMARTCAR_COM1", car1.slavePath().toLocal8Bit()};
+    ScopedEnv m_com2{"SMARTCAR_COM2", car2.slavePath().toLocal8Bit()};
+    ScopedEnv m_com5{"SMARTCAR_COM5", "/nonexistent/smartcar-test-device"};
+    QString m_previousDevices;
     QPointer<smartcar::Form1> m_form;
 };
 

@@ -1,8 +1,5 @@
-#include "console/signalending.h"
+#include "common/endingsignals.h"
 
-#include "console/form1.h"
-
-#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
@@ -37,23 +34,24 @@ extern "C" void onEndingSignal(int)
 
 } // namespace
 
-SignalEnding::SignalEnding(Form1* form, QObject* parent)
+EndingSignals::EndingSignals(QObject* parent)
     : QObject(parent)
-    , m_form(form)
 {
     Q_ASSERT(signalSockets[0] < 0);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalSockets) != 0) {
         signalSockets[0] = signalSockets[1] = -1;
-        qWarning("smartcar-console: no socket pair for signals; they will end it abruptly");
+        qWarning("no socket pair for signals; they will end the program abruptly");
         return;
     }
     m_notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SignalEnding::onSignalled);
+    connect(m_notifier, &QSocketNotifier::activated, this, &EndingSignals::onSignalled);
 
     struct sigaction action = {};
     action.sa_handler = onEndingSignal;
     sigemptyset(&action.sa_mask);
-    // The turn's sleep and the serial writes carry on after the handler instead of failing.
+    // A blocking write to the serial device resumes after the handler instead of failing with
+    // EINTR. The turn's sleep needs no flag: std::this_thread::sleep_for sleeps on for the
+    // time left by itself.
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
         struct sigaction old = {};
@@ -64,7 +62,7 @@ SignalEnding::SignalEnding(Form1* form, QObject* parent)
     }
 }
 
-SignalEnding::~SignalEnding()
+EndingSignals::~EndingSignals()
 {
     if (!m_notifier)
         return;
@@ -81,30 +79,24 @@ SignalEnding::~SignalEnding()
     }
 }
 
-void SignalEnding::onSignalled()
+void EndingSignals::onSignalled()
 {
     char buf[64];
     while (::read(signalSockets[1], buf, sizeof buf) > 0) {
     }
-    // run() does nothing for a window that is already released.
-    if (m_form)
-        m_form->run([form = m_form.data()] { form->cmdEnd_Click(); });
-    // Also when the main window is gone already (Exit with a reference window still open) or
-    // its end step failed: the program ends all the same.
-    QCoreApplication::exit(0);
+    emit endRequested();
 }
 
 #else
 
-SignalEnding::SignalEnding(Form1* form, QObject* parent)
+EndingSignals::EndingSignals(QObject* parent)
     : QObject(parent)
-    , m_form(form)
 {
 }
 
-SignalEnding::~SignalEnding() = default;
+EndingSignals::~EndingSignals() = default;
 
-void SignalEnding::onSignalled() {}
+void EndingSignals::onSignalled() {}
 
 #endif
 
