@@ -64,6 +64,7 @@ Form1::Form1(QWidget* parent)
     Timer1->setTimerType(Qt::PreciseTimer);
 
     buildControls();
+    buildInstrument();
     buildMenu();
     buildStatusBar();
     connectHandlers();

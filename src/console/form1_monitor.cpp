@@ -77,8 +77,10 @@ void Form1::Timer1_Timer()
     m_lastShownTick = tick;
     lblValue->setText(speedCaption(*reading));
     lblValue->adjustSize();
-    if (isAlarm(*reading, MaxSpeed->text()))
+    const bool alarm = isAlarm(*reading, MaxSpeed->text());
+    if (alarm)
         LED1->setFillColor(kAlarmGreen);
+    noteReading(*reading, alarm);
 }
 
 } // namespace smartcar
