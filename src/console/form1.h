@@ -78,6 +78,7 @@ public:
 
     // The instrument in 功能预留区 (form1_instrument.cpp).
     void cmdTraffic_Click();
+    void cmdRecord_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -110,6 +111,7 @@ private:
     void buildInstrument();
     // A reading the poll has just shown, and whether it lit the lamp.
     void noteReading(quint8 reading, bool alarm);
+    void onRecordingFailed();
 
     void sendCode(CarCode code);
     void sendSpeedFrame(CarCode code);

@@ -1,7 +1,8 @@
-// The instrument in 功能预留区: the speed trend and the traffic on the line.
+// The instrument in 功能预留区: the speed trend, the traffic on the line and its recording.
 #include "console/form1.h"
 
 #include "common/numbers.h"
+#include "console/errorreport.h"
 #include "console/instrument.h"
 #include "console/shape.h"
 #include "console/speedtrend.h"
@@ -11,10 +12,14 @@
 #include "monitor/poll.h"
 #include "serial/commport.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace smartcar {
@@ -46,6 +51,22 @@ void Form1::buildInstrument()
     connect(cmdTraffic, &QPushButton::clicked, this,
             [this] { run([this] { cmdTraffic_Click(); }); });
     m_instrument->cmdTraffic = cmdTraffic;
+
+    // Nothing is written unless the operator asks for it here.
+    auto* cmdRecord = button(Frame11, "cmdRecord", QStringLiteral("记录"), 1815, 2925, 1200, 450,
+                             song9);
+    cmdRecord->setCheckable(true);
+    cmdRecord->setToolTip(QStringLiteral("把通信记录写入“文档/smartcar-console”下的 CSV 文件"));
+    connect(cmdRecord, &QPushButton::clicked, this, [this] { run([this] { cmdRecord_Click(); }); });
+    // Red while it records, so that a running recording is seen at a glance.
+    connect(cmdRecord, &QPushButton::toggled, cmdRecord, [cmdRecord](bool on) {
+        QPalette pal = cmdRecord->palette();
+        pal.setColor(QPalette::ButtonText,
+                     on ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText));
+        cmdRecord->setPalette(pal);
+    });
+    connect(m_instrument, &Instrument::recordingFailed, this, &Form1::onRecordingFailed);
+    m_instrument->cmdRecord = cmdRecord;
 
     // Every send and every read, at the one place each happens.
     const auto lampLit = [this] { return LED1->fillColor() == kLampLit; };
@@ -83,6 +104,43 @@ void Form1::cmdTraffic_Click()
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void Form1::cmdRecord_Click()
+{
+    CsvRecorder& recorder = m_instrument->recorder;
+    QPushButton* cmdRecord = m_instrument->cmdRecord;
+    const QString name = QFileInfo(recorder.filePath()).fileName();
+    if (!cmdRecord->isChecked()) {
+        if (recorder.isRecording()) {
+            recorder.stop();
+            setStatus(QStringLiteral("记录已保存：") + name);
+        }
+        return;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const bool started = !documents.isEmpty()
+        && recorder.start(QDir(documents).filePath(QStringLiteral("smartcar-console")),
+                          QDateTime::currentDateTime());
+    if (!started) {
+        cmdRecord->setChecked(false);
+        setStatus(QStringLiteral("记录未能开始"));
+        showMessage(this, QMessageBox::Warning, systemMessageTitle(),
+                    QStringLiteral("无法开始记录。"),
+                    documents.isEmpty() ? QStringLiteral("找不到“文档”文件夹") : recorder.error());
+        return;
+    }
+    setStatus(QStringLiteral("正在记录：") + QFileInfo(recorder.filePath()).fileName());
+    cmdRecord->setToolTip(QDir::toNativeSeparators(recorder.filePath()));
+}
+
+void Form1::onRecordingFailed()
+{
+    // Once: the recorder has stopped and tries nothing more until the operator starts again.
+    m_instrument->cmdRecord->setChecked(false);
+    setStatus(QStringLiteral("记录已停止：文件无法写入"));
+    showMessage(this, QMessageBox::Warning, systemMessageTitle(),
+                QStringLiteral("记录已停止：行驶记录无法写入。"), m_instrument->recorder.error());
 }
 
 } // namespace smartcar
