@@ -166,13 +166,24 @@ void TestInstrument::rowTexts()
 void TestInstrument::logKeepsTheNewestRowsAndCountsTheRest()
 {
     TrafficLog log(10);
-    for (int i = 0; i < 12; ++i)
-        log.append(row(Direction::Received, QByteArray(1, char(i))));
+    int next = 0;
+    const auto batch = [&](int n) {
+        std::vector<TrafficRow> rows;
+        for (int i = 0; i < n; ++i)
+            rows.push_back(row(Direction::Received, QByteArray(1, char(next++))));
+        log.take(rows);
+    };
+    batch(4);
+    batch(3);
+    QVERIFY(log.rowCount() == 7 && log.dropped() == 0);
+    batch(5); // fills the log and pushes the two oldest out
+    QVERIFY(log.rowCount() == 10 && log.dropped() == 2);
+    batch(13); // more than the log holds at once: only the newest ten stay
     QCOMPARE(log.rowCount(), 10);
-    QCOMPARE(log.dropped(), 2);
-    QCOMPARE(log.index(0, TrafficLog::BytesColumn).data().toString(), u"02"_s);
+    QCOMPARE(log.dropped(), 15);
+    QCOMPARE(log.index(0, TrafficLog::BytesColumn).data().toString(), u"0F"_s);
     QCOMPARE(log.index(9, TrafficLog::TimeColumn).data().toString(), u"09:05:03.042"_s);
-    QCOMPARE(log.index(9, TrafficLog::MeaningColumn).data().toString(), u"读数 11R/Min"_s);
+    QCOMPARE(log.index(9, TrafficLog::MeaningColumn).data().toString(), u"读数 24R/Min"_s);
 }
 
 void TestInstrument::recordingHoldsTheRun()

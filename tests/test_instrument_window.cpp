@@ -79,9 +79,9 @@ void TestInstrumentWindow::readingReachesEveryView()
 
     const SpeedHistory& trend = rig.get<SpeedTrend>("Trend")->history();
     QVERIFY(trend.size() == 1 && trend.at(0).speed == 0x41 && trend.at(0).alarm);
-    QCOMPARE(listed(rows),
-             QStringList({u"发送 | 87 | 失败：通信端口未打开，请先单击【打开端口】"_s,
-                          u"接收 | 41 | 读数 65R/Min"_s, u"发送 | 85 60 | 前进，速度 120"_s}));
+    QTRY_COMPARE(listed(rows),
+                 QStringList({u"发送 | 87 | 失败：通信端口未打开，请先单击【打开端口】"_s,
+                              u"接收 | 41 | 读数 65R/Min"_s, u"发送 | 85 60 | 前进，速度 120"_s}));
     QCOMPARE(rig.get<QLabel>("Counts")->text(), u"共 3 行"_s);
 
     rig.click("cmdRecord");

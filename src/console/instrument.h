@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 class QPushButton;
 
@@ -19,20 +20,11 @@ class Instrument : public QObject
 {
     Q_OBJECT
 public:
-    explicit Instrument(QObject* parent)
-        : QObject(parent)
-        , log(TrafficLog::kDefaultCapacity, this)
-    {
-    }
+    explicit Instrument(QObject* parent);
 
-    // Lists the row and, while recording, writes it. A row the file cannot take ends the
-    // recording at once (recordingFailed); the list goes on.
-    void note(TrafficRow row)
-    {
-        if (recorder.isRecording() && !recorder.append(row))
-            emit recordingFailed();
-        log.append(std::move(row));
-    }
+    // Writes the row at once while recording, and lists it within kListDelay. A row the file
+    // cannot take ends the recording (recordingFailed); the list goes on.
+    void note(TrafficRow row);
 
 signals:
     void recordingFailed();
@@ -44,6 +36,14 @@ public:
     QPointer<QWidget> trafficWindow;
     QPushButton* cmdRecord = nullptr;
     CsvRecorder recorder;
+
+private:
+    // Rows reach the list in batches: an open list redraws a few times a second, not once for
+    // every frame and every poll tick.
+    static constexpr int kListDelayMs = 500;
+    static constexpr size_t kListBatchRows = 256;
+    std::vector<TrafficRow> m_pending;
+    QTimer m_listTimer;
 };
 
 } // namespace smartcar

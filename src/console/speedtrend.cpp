@@ -113,10 +113,22 @@ QRectF SpeedTrend::plotRect() const
     return QRectF(left, top, width() - left - right, height() - top - bottom);
 }
 
-void SpeedTrend::paintEvent(QPaintEvent*)
+void SpeedTrend::changeEvent(QEvent* event)
 {
-    m_lastPaint.start();
-    QPainter p(this);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        m_background = QPixmap();
+    QWidget::changeEvent(event);
+}
+
+// Axes, grid, labels and the alarm line change only with the size, the span, the alarm speed
+// or the look; they are drawn once into a picture that every repaint copies.
+void SpeedTrend::paintBackground()
+{
+    const qreal dpr = devicePixelRatioF();
+    m_background = QPixmap(size() * dpr);
+    m_background.setDevicePixelRatio(dpr);
+    m_backgroundKey = {m_spanSeconds, m_alarmSpeed};
+    QPainter p(&m_background);
     p.fillRect(rect(), palette().color(QPalette::Window));
     const QRectF plot = plotRect();
     if (plot.width() < 4 || plot.height() < 4)
@@ -163,6 +175,21 @@ void SpeedTrend::paintEvent(QPaintEvent*)
         const double ly = y - 2 < plot.top() + 2 * fm.height() ? y + fm.ascent() + 1 : y - 2;
         p.drawText(QPointF(plot.left() + 3, ly), label);
     }
+}
+
+void SpeedTrend::paintEvent(QPaintEvent*)
+{
+    m_lastPaint.start();
+    if (m_background.isNull() || m_background.deviceIndependentSize() != QSizeF(size())
+        || m_backgroundKey != std::pair{m_spanSeconds, m_alarmSpeed})
+        paintBackground();
+    QPainter p(this);
+    p.drawPixmap(0, 0, m_background);
+    const QRectF plot = plotRect();
+    if (plot.width() < 4 || plot.height() < 4)
+        return;
+    const QColor text = palette().color(QPalette::WindowText);
+    p.setRenderHint(QPainter::Antialiasing);
 
     const QList<TrendPoint> points = trendPoints(m_history, now(), m_spanSeconds * 1000LL, plot);
     if (points.isEmpty()) {

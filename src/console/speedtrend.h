@@ -3,10 +3,12 @@
 #include "instrument/speedhistory.h"
 
 #include <QElapsedTimer>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 
 namespace smartcar {
 
@@ -33,12 +35,14 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void onClock();
     void requestPaint();
     qint64 now() const;
     QRectF plotRect() const;
+    void paintBackground();
 
     SpeedHistory m_history;
     std::function<bool()> m_running;
@@ -50,6 +54,8 @@ private:
     QTimer m_clockTimer;
     QTimer m_paintGate;
     QElapsedTimer m_lastPaint;
+    QPixmap m_background;
+    std::pair<int, double> m_backgroundKey;
 };
 
 } // namespace smartcar

@@ -109,24 +109,39 @@ TrafficLog::TrafficLog(int capacity, QObject* parent)
 {
 }
 
-void TrafficLog::append(TrafficRow row)
+void TrafficLog::take(std::vector<TrafficRow>& rows)
 {
-    if (int(m_rows.size()) >= m_capacity) {
-        beginRemoveRows({}, 0, 0);
-        m_rows.pop_front();
+    if (rows.empty())
+        return;
+    // Of more new rows than the log holds, only the newest ever show.
+    const int skipped = std::max(0, int(rows.size()) - m_capacity);
+    const int incoming = int(rows.size()) - skipped;
+    const int gone = std::max(0, m_size + incoming - m_capacity);
+    if (gone > 0) {
+        beginRemoveRows({}, 0, gone - 1);
+        m_first = (m_first + size_t(gone)) % m_slots.size();
+        m_size -= gone;
         endRemoveRows();
-        ++m_dropped;
+    }
+    beginInsertRows({}, m_size, m_size + incoming - 1);
+    for (auto it = rows.begin() + skipped; it != rows.end(); ++it) {
+        if (m_slots.size() < size_t(m_capacity))
+            m_slots.push_back(std::move(*it));
+        else
+            m_slots[slot(m_size)] = std::move(*it);
+        ++m_size;
+    }
+    endInsertRows();
+    rows.clear();
+    if (gone + skipped > 0) {
+        m_dropped += gone + skipped;
         emit droppedChanged(m_dropped);
     }
-    const int at = int(m_rows.size());
-    beginInsertRows({}, at, at);
-    m_rows.push_back(std::move(row));
-    endInsertRows();
 }
 
 int TrafficLog::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_size;
 }
 
 int TrafficLog::columnCount(const QModelIndex& parent) const
@@ -136,9 +151,9 @@ int TrafficLog::columnCount(const QModelIndex& parent) const
 
 QVariant TrafficLog::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= int(m_rows.size()))
+    if (!index.isValid() || index.row() >= m_size)
         return {};
-    const TrafficRow& r = m_rows[size_t(index.row())];
+    const TrafficRow& r = row(index.row());
     // The texts are made when a row is shown, not kept: ten thousand rows stay small.
     if (role == Qt::DisplayRole) {
         switch (index.column()) {

@@ -6,8 +6,8 @@
 #include <QDateTime>
 #include <QString>
 
-#include <deque>
 #include <optional>
+#include <vector>
 
 // The traffic on the line: every frame the console sends and every read of what the car sent,
 // each as one row with its time and its meaning.
@@ -57,8 +57,11 @@ public:
 
     explicit TrafficLog(int capacity = kDefaultCapacity, QObject* parent = nullptr);
 
-    void append(TrafficRow row);
-    const TrafficRow& row(int index) const { return m_rows[size_t(index)]; }
+    // Moves the rows in, in the order they happened, and leaves `rows` empty with its capacity
+    // kept for the next batch. A view redraws once per call, so rows that come in quick
+    // succession are best handed over together.
+    void take(std::vector<TrafficRow>& rows);
+    const TrafficRow& row(int index) const { return m_slots[slot(index)]; }
     int capacity() const { return m_capacity; }
     // Rows that were let go to make room for newer ones.
     qint64 dropped() const { return m_dropped; }
@@ -73,7 +76,13 @@ signals:
     void droppedChanged(qint64 dropped);
 
 private:
-    std::deque<TrafficRow> m_rows;
+    size_t slot(int index) const { return (m_first + size_t(index)) % m_slots.size(); }
+
+    // A ring: it grows up to the capacity, and from then on each new row takes the slot of the
+    // oldest, so that the log's memory stays as it is however long the console runs.
+    std::vector<TrafficRow> m_slots;
+    size_t m_first = 0; // the slot of the oldest row
+    int m_size = 0;
     int m_capacity;
     qint64 m_dropped = 0;
 };
