@@ -5,21 +5,23 @@
 namespace smartcar {
 
 SpeedHistory::SpeedHistory(int capacity)
-    : m_slots(size_t(std::max(capacity, 1)))
+    : m_capacity(std::max(capacity, 1))
 {
 }
 
 void SpeedHistory::add(const TimedReading& reading)
 {
+    if (size() < m_capacity) {
+        m_slots.push_back(reading);
+        return;
+    }
     m_slots[size_t(m_next)] = reading;
-    m_next = (m_next + 1) % capacity();
-    m_size = std::min(m_size + 1, capacity());
+    m_next = (m_next + 1) % m_capacity;
 }
 
 const TimedReading& SpeedHistory::at(int index) const
 {
-    const int oldest = m_size < capacity() ? 0 : m_next;
-    return m_slots[size_t((oldest + index) % capacity())];
+    return m_slots[size_t((m_next + index) % size())];
 }
 
 double trendY(double speed, const QRectF& plot)

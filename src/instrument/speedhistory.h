@@ -18,7 +18,8 @@ struct TimedReading
 };
 
 // The newest readings, at most a fixed number of them: once full, each new reading replaces
-// the oldest. Its memory is taken once, so a console left monitoring for days never grows.
+// the oldest. It takes memory as readings come, up to its capacity, and no more after that: a
+// console that never monitors pays nothing, one left monitoring for days never grows.
 class SpeedHistory
 {
 public:
@@ -29,15 +30,15 @@ public:
     explicit SpeedHistory(int capacity = kDefaultCapacity);
 
     void add(const TimedReading& reading);
-    int size() const { return m_size; }
-    int capacity() const { return int(m_slots.size()); }
+    int size() const { return int(m_slots.size()); }
+    int capacity() const { return m_capacity; }
     // Oldest first: at(0) is the oldest kept, at(size() - 1) the newest.
     const TimedReading& at(int index) const;
 
 private:
     std::vector<TimedReading> m_slots;
-    int m_next = 0; // where the next reading goes
-    int m_size = 0;
+    int m_capacity;
+    int m_next = 0; // where the next reading goes once full
 };
 
 struct TrendPoint
