@@ -77,9 +77,11 @@ void SpeedTrend::onClock()
     } else if (moving) {
         requestPaint();
     }
-    // Scrolling: one step per pixel's worth of time is as smooth as the plot can look.
-    const int step = std::clamp(int(m_spanSeconds * 1000 / std::max(plotRect().width(), 1.0)),
-                                kMinPaintIntervalMs, 1000);
+    // Scrolling: one step per pixel's worth of time is as smooth as the plot can look. The
+    // widget's width stands in for the plot's: measuring the plot would load the font at start,
+    // long before anything is drawn.
+    const int step = std::clamp(m_spanSeconds * 1000 / std::max(width(), 1), kMinPaintIntervalMs,
+                                1000);
     const int interval = moving ? step : kStandingCheckMs;
     if (m_clockTimer.interval() != interval)
         m_clockTimer.setInterval(interval);
