@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -59,6 +60,7 @@ class TestInstrumentWindow : public QObject
 private slots:
     void readingReachesEveryView();
     void escInTrafficWindowBrakes();
+    void listFollowsTheNewestUnlessScrolledUp();
     void recordingThatCannotStartSaysSoOnce();
 };
 
@@ -95,6 +97,31 @@ void TestInstrumentWindow::readingReachesEveryView()
     QVERIFY(lines[1].contains(u",发送,87,失败：通信端口未打开"_s));
     QVERIFY(lines[2].endsWith(u",接收,41,读数 65R/Min,65,亮"_s));
     QVERIFY(lines[3].endsWith(u",发送,85 60,前进，速度 120,,亮"_s));
+}
+
+void TestInstrumentWindow::listFollowsTheNewestUnlessScrolledUp()
+{
+    ConsoleFixture rig;
+    QVERIFY(rig.open(0));
+    rig.click("cmdTraffic");
+    auto* rows = rig.get<QTableView>("Rows");
+    QScrollBar* bar = rows->verticalScrollBar();
+    const auto brakes = [&](int n) {
+        const int target = rows->model()->rowCount() + n;
+        for (int i = 0; i < n; ++i)
+            rig.click("Stop");
+        return QTest::qWaitFor([&] { return rows->model()->rowCount() == target; });
+    };
+    QVERIFY(brakes(200));
+    QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+    bar->setValue(0); // the operator reads the oldest rows
+    const int end = bar->maximum();
+    QVERIFY(brakes(20));
+    QTRY_VERIFY(bar->maximum() > end); // the new rows are laid out, and the list stayed put
+    QCOMPARE(bar->value(), 0);
+    bar->setValue(bar->maximum()); // back at the end, the list follows again
+    QVERIFY(brakes(20));
+    QTRY_COMPARE(bar->value(), bar->maximum());
 }
 
 void TestInstrumentWindow::recordingThatCannotStartSaysSoOnce()
