@@ -328,16 +328,16 @@ Row cpuWithInstrument(Bench& b, bool trafficOpen, int seconds)
             std::this_thread::sleep_until(next);
         }
     });
-    pump(500);
+    PacedWait(500);
     const double cpu0 = threadCpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    pump(seconds * 1000);
+    PacedWait(seconds * 1000);
     const double share = (threadCpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
     sending = false;
     car.join();
     start->click();
-    pump(200);
+    PacedWait(200);
     return {trafficOpen ? QStringLiteral("CPU, delaytime 10, 100 bytes/s, traffic window open")
                         : QStringLiteral("CPU, delaytime 10, 100 bytes/s, trend shown"),
             QStringLiteral("% core"),
@@ -363,7 +363,7 @@ Row trafficMemory(Bench& b, int frames)
             QCoreApplication::processEvents();
         }
     }
-    pump(700); // the list takes its last rows
+    PacedWait(700); // the list takes its last rows
     b.car.drain();
     const double after = residentMiB();
     const bool open = b.form->findChild<QWidget*>(QStringLiteral("TrafficWindow"));
