@@ -12,6 +12,12 @@
 #include <poll.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace smartcar {
 
@@ -211,6 +217,14 @@ bool CommPort::deviceGone() const
     // whatever is waiting to be read.
     pollfd p{int(m_port.handle()), 0, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+#elif defined(Q_OS_WIN)
+    if (!m_port.isOpen())
+        return false;
+    // The handle of a removed adapter refuses every request. Asking for the line's state
+    // costs nothing and disturbs nothing Qt relies on: Qt asks the same for its queue counts.
+    DWORD errors = 0;
+    COMSTAT state{};
+    return !::ClearCommError(m_port.handle(), &errors, &state);
 #else
     return false;
 #endif
