@@ -3,7 +3,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QPointer>
+#include <QTranslator>
 
 int main(int argc, char* argv[])
 {
@@ -13,6 +15,16 @@ int main(int argc, char* argv[])
     // The desktop entry's name: on Wayland the compositor matches the window to its entry, and
     // so to the menu's icon, by this id.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.smartcar_console.SmartcarConsole"));
+
+    // Qt's own texts (the message boxes' buttons, a text box's context menu) in Chinese like
+    // the rest, where Qt's translations are installed (beside the program on Windows).
+    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char* catalog : {"qtbase", "qtserialport"}) {
+        auto* texts = new QTranslator(&app);
+        if (texts->load(QLocale(QLocale::Chinese, QLocale::China), QLatin1String(catalog),
+                        QStringLiteral("_"), translations))
+            QApplication::installTranslator(texts);
+    }
 
     // Every window the program shows takes this icon, the reference windows included.
     QIcon icon;
