@@ -167,6 +167,11 @@ void CommPort::output(const QByteArray& bytes)
     m_port.clear(QSerialPort::Output);
     throw Failure::portFailure(busyLine());
 #else
+    // A pulled adapter the watch has not seen yet: said as on Unix, not as a write error.
+    if (deviceGone()) {
+        closeVanished(QStringLiteral("设备已断开"));
+        throw Failure::portFailure(goneLine());
+    }
     if (m_port.write(bytes) != bytes.size()) {
         m_port.clear(QSerialPort::Output);
         throw Failure::portFailure(busyLine());
@@ -174,11 +179,15 @@ void CommPort::output(const QByteArray& bytes)
     // write() only fills Qt's buffer; without the event loop nothing would reach the device
     // before a blocking wait that follows (a turn's sleep). Push it out now.
     m_port.flush();
-    if (m_port.bytesToWrite() > 0 && !m_port.waitForBytesWritten(int(kOutputTimeout.count()))) {
-        m_port.clear(QSerialPort::Output);
+    const bool taken = m_port.bytesToWrite() == 0
+        || m_port.waitForBytesWritten(int(kOutputTimeout.count()));
+    // The device may have failed, and been closed, while writing.
+    if (!m_port.isOpen())
+        throw Failure::portFailure(goneLine());
+    if (!taken) {
+        m_port.clear(QSerialPort::Output); // withdrawn, so no piece of it goes out later
         throw Failure::portFailure(busyLine());
     }
-    requireOpen(); // the device may have failed, and been closed, while writing
 #endif
 }
 
