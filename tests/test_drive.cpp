@@ -42,6 +42,12 @@ void TestDrive::framesFromTheControls_data()
                                   << bytes({0x81, 0x83}) << 302;
     QTest::newRow("negativeTurnNoWait")
         << QStringList{"Right"} << Typed{{"ChangeTime", "-1"}} << bytes({0x82, 0x84}) << 0;
+    // Pasted junk: refused before the turn frame goes out, or read as far as it is a number.
+    QTest::newRow("megabyteTurnTimeRefusedBeforeTheTurn")
+        << QStringList{"Left"} << Typed{{"ChangeTime", QString(1 << 20, u'9')}} << QByteArray()
+        << 0;
+    QTest::newRow("emojiCommandIsZero")
+        << QStringList{"Send"} << Typed{{"command", QStringLiteral("🚗")}} << bytes({0x00}) << 0;
 }
 
 void TestDrive::framesFromTheControls()
