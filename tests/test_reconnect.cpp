@@ -6,7 +6,6 @@
 #include "support/consolefixture.h"
 
 #include <QFile>
-#include <QScopeGuard>
 #include <QTimer>
 
 using namespace smartcar;
@@ -18,16 +17,6 @@ const QString kStopped = u"已停止通信并关闭通讯端口"_s;
 const QColor kReadingRed(255, 0, 0);
 
 enum class GivingUp { PickAnother, Initialise, UnplugInChangeWait };
-
-// Points SMARTCAR_COM<n> at `device` until the end of the scope, then puts back what was there.
-auto overridePort(int n, const QString& device)
-{
-    const QByteArray name = "SMARTCAR_COM" + QByteArray::number(n);
-    const bool had = qEnvironmentVariableIsSet(name.constData());
-    const QByteArray old = qgetenv(name.constData());
-    qputenv(name.constData(), device.toLocal8Bit());
-    return qScopeGuard([=] { had ? qputenv(name.constData(), old) : qunsetenv(name.constData()); });
-}
 
 QColor colourOf(const QLabel* label)
 {
@@ -61,7 +50,7 @@ void TestReconnect::sameLinkBackOtherPathLeftAlone()
     const QString link = links.filePath(u"car"_s);
     PtyPair first;
     QVERIFY(QFile::link(first.slavePath(), link));
-    const auto restore = overridePort(6, link);
+    const ScopedEnv com6("SMARTCAR_COM6", link.toLocal8Bit());
     ConsoleFixture fx;
     auto* timer = fx.get<QTimer>("Timer1");
     auto* value = fx.get<QLabel>("lblValue");
@@ -86,7 +75,7 @@ void TestReconnect::sameLinkBackOtherPathLeftAlone()
     PtyPair elsewhere;
     const QString other = links.filePath(u"other"_s);
     QVERIFY(QFile::link(elsewhere.slavePath(), other));
-    const auto lookupFindsOther = overridePort(6, other);
+    const ScopedEnv lookupFindsOther("SMARTCAR_COM6", other.toLocal8Bit());
     QFile notATerminal(link);
     QVERIFY(notATerminal.open(QIODevice::WriteOnly));
     notATerminal.close();
@@ -134,7 +123,7 @@ void TestReconnect::operatorGivesUpWaiting()
     PtyPair car;
     QVERIFY(QFile::link(car.slavePath(), link));
     ConsoleFixture fx;
-    const auto restore = overridePort(1, link);
+    const ScopedEnv com1("SMARTCAR_COM1", link.toLocal8Bit());
     auto* reconnect = fx.get<Reconnect>("reconnect");
     QVERIFY(fx.open(0));
 

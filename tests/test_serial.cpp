@@ -74,10 +74,7 @@ void TestSerial::troubledLine()
     // A busy line fails one send and keeps the port.
     car.holdConsoleOutput(flowControl);
     const qsizetype backlog = flowControl ? 0 : car.backUpConsoleOutput('A');
-    const QString report = outcome([&] {
-        port.output(bytes({0x85, 0x60}));
-        return QString();
-    });
+    const QString report = failureOf([&] { port.output(bytes({0x85, 0x60})); });
     QVERIFY2(report.contains(QStringLiteral("发送超时")), qPrintable(report));
     QVERIFY(port.portOpen());
     // The line moves again: nothing of the failed frame follows, and the next frame is whole
@@ -102,11 +99,7 @@ void TestSerial::troubledLine()
     car.vanish();
     QTRY_COMPARE(gone, 1);
     QVERIFY(!openWhenTold && !port.portOpen());
-    QCOMPARE(outcome([&] {
-                 port.output("\x87");
-                 return QString();
-             }),
-             Failure::portNotOpen().describe());
+    QCOMPARE(failureOf([&] { port.output("\x87"); }), Failure::portNotOpen().describe());
 }
 
 void TestSerial::writeTheLineTakesOnlyPartOf_data()
@@ -144,9 +137,8 @@ void TestSerial::writeTheLineTakesOnlyPartOf()
     port.output(bytes({0x86, 0x30})); // still in the line: the car has not read it yet
     port.script = script;
     port.stuck = stuck;
-    QCOMPARE(outcome([&] {
+    QCOMPARE(failureOf([&] {
                  port.output(bytes({0x85, 0x60}));
-                 return QString();
              }),
              failure.isEmpty() ? QString() : Failure::portFailure(failure).describe());
     QVERIFY(port.portOpen());
