@@ -32,20 +32,6 @@ void queueClick(QWidget* control)
     qt_handleMouseEvent(window, at, global, Qt::NoButton, Qt::LeftButton,
                         QEvent::MouseButtonRelease, Qt::NoModifier, time + 50);
 }
-
-// Real boxes for as long as it lives, instead of the fixture's recording.
-class RealBoxes
-{
-public:
-    RealBoxes()
-        : m_recording(setMessageSink({}))
-    {
-    }
-    ~RealBoxes() { setMessageSink(std::move(m_recording)); }
-
-private:
-    MessageSink m_recording;
-};
 } // namespace
 
 class TestKeys : public QObject
