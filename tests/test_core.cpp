@@ -1,11 +1,15 @@
-// The number readings; the operator's text as frame bytes and waits; a poll tick's bytes as
-// caption and lamp. No window.
+// The number readings; the operator's text as frame bytes and waits, and the paced wait itself;
+// a poll tick's bytes as caption and lamp. No window.
 #include "car/frames.h"
 #include "common/numbers.h"
+#include "common/pacedwait.h"
 #include "monitor/poll.h"
 #include "support/checks.h"
 
+#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 
@@ -45,6 +49,9 @@ private slots:
     void frameByte();
     void waits_data();
     void waits();
+    void lastsAtLeastItsLengthAndHandlesEvents_data();
+    void lastsAtLeastItsLengthAndHandlesEvents();
+    void nestedWaitIsNotCutShortButQuitIs();
     void tickReadings_data();
     void tickReadings();
 };
@@ -203,6 +210,55 @@ void TestCore::waits()
         QCOMPARE(turnWait(ms).count(), qMax(ms, 0));
 }
 
+void TestCore::lastsAtLeastItsLengthAndHandlesEvents_data()
+{
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<int>("ticksAtLeast"); // of a 5 ms timer running through the wait
+    QTest::newRow("zeroStillHandlesWhatIsPending") << 0 << 0;
+    QTest::newRow("negativeStillHandlesWhatIsPending") << -20 << 0;
+    QTest::newRow("keepsHandlingEventsAllThrough") << 100 << 2;
+}
+
+void TestCore::lastsAtLeastItsLengthAndHandlesEvents()
+{
+    QFETCH(int, ms);
+    QFETCH(int, ticksAtLeast);
+    bool queuedRan = false;
+    QMetaObject::invokeMethod(
+        this, [&] { queuedRan = true; }, Qt::QueuedConnection);
+    QTimer timer;
+    QSignalSpy ticks(&timer, &QTimer::timeout);
+    timer.start(5);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(PacedWait(ms));
+    const qint64 elapsedNs = clock.nsecsElapsed();
+    QVERIFY(queuedRan);
+    QVERIFY(ticks.count() >= ticksAtLeast);
+    if (ms > 0)
+        QVERIFY2(elapsedNs >= qint64(ms) * 1000000, qPrintable(QString::number(elapsedNs)));
+}
+
+void TestCore::nestedWaitIsNotCutShortButQuitIs()
+{
+    // A handler run inside a 20 ms wait waits 80 ms itself, and gets all of them.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 innerDone = -1;
+    QTimer::singleShot(5, [&] { PacedWait(80), innerDone = clock.elapsed(); });
+    PacedWait(20);
+    QVERIFY2(innerDone >= 80, qPrintable(QString::number(innerDone)));
+
+    // Told to quit, it gives up and says so; re-entering a loop that returns at once, it would
+    // never let exec() return.
+    bool completed = true;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(20, [] { QCoreApplication::exit(0); });
+        completed = PacedWait(60000);
+    });
+    QVERIFY(QCoreApplication::exec() == 0 && !completed);
+}
+
 void TestCore::tickReadings_data()
 {
     QTest::addColumn<QByteArray>("received");
@@ -237,5 +293,5 @@ void TestCore::tickReadings()
     QCOMPARE(reading && isAlarm(*reading, alarm), lit);
 }
 
-QTEST_APPLESS_MAIN(TestCore)
+QTEST_GUILESS_MAIN(TestCore)
 #include "test_core.moc"
