@@ -1,5 +1,5 @@
 // The main window's port selection, opening, closing and ending against pseudo-terminal cars.
-// Which device an entry finds and why an open failed: test_portmap; unplugging: test_endurance.
+// Which device an entry finds and why an open failed: test_serial; unplugging: test_reconnect.
 #include "serial/commport.h"
 #include "support/consolefixture.h"
 

@@ -2,7 +2,7 @@
 // never another one, sends nothing on its own, and greys the last reading meanwhile.
 // A pseudo-terminal's own path is never waited for (the console says the line is gone); a car
 // that floods the line still gets its frames. Which device counts as the same one:
-// test_portmap.
+// test_serial.
 #include "serial/commport.h"
 #include "serial/reconnect.h"
 #include "support/consolefixture.h"
