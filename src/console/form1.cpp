@@ -69,6 +69,7 @@ Form1::Form1(QWidget* parent)
     m_reconnect = named(new Reconnect(MSComm1, this), "reconnect");
 
     buildControls();
+    buildInstrument();
     buildMenu();
     buildStatusBar();
     connectHandlers();

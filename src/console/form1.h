@@ -21,6 +21,7 @@ namespace smartcar {
 
 enum class CarCode : quint8;
 class CommPort;
+class Instrument;
 class KeyedStatusBar;
 class Reconnect;
 class Shape;
@@ -76,6 +77,10 @@ public:
     void tech_Click();
     void commlist_Click();
 
+    // The instrument in 功能预留区 (form1_instrument.cpp).
+    void cmdTraffic_Click();
+    void cmdRecord_Click();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -107,6 +112,11 @@ private:
     void handlerFinished();
     void reportFailureHere(const Failure& failure);
     void reportUnexpectedHere(const std::exception& e);
+
+    void buildInstrument();
+    // A reading the poll has just shown, and whether it lit the lamp.
+    void noteReading(quint8 reading, bool alarm);
+    void onRecordingFailed();
 
     void sendCode(CarCode code);
     void sendSpeedFrame(CarCode code);
@@ -168,6 +178,8 @@ private:
     QPointer<QWidget> m_form2;
     QPointer<QWidget> m_form3;
     QPointer<QWidget> m_form4;
+
+    Instrument* m_instrument = nullptr;
 
     // Poll ticks by the order they began in; see Timer1_Timer.
     quint64 m_ticksBegun = 0;

@@ -83,8 +83,10 @@ void Form1::Timer1_Timer()
     lblValue->setText(speedCaption(*reading));
     lblValue->adjustSize();
     showReadingStale(tick <= m_lastTickBeforeUnplug);
-    if (isAlarm(*reading, MaxSpeed->text()))
+    const bool alarm = isAlarm(*reading, MaxSpeed->text());
+    if (alarm)
         LED1->setFillColor(kAlarmGreen);
+    noteReading(*reading, alarm);
 }
 
 void Form1::showReadingStale(bool stale)

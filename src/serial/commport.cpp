@@ -147,10 +147,25 @@ int CommPort::inBufferCount() const
 QByteArray CommPort::input()
 {
     requireOpen();
-    return m_port.readAll();
+    const QByteArray bytes = m_port.readAll();
+    if (!bytes.isEmpty())
+        emit received(bytes);
+    return bytes;
 }
 
 void CommPort::output(const QByteArray& bytes)
+{
+    try {
+        transmit(bytes);
+    } catch (const Failure& failure) {
+        emit sendFailed(bytes, failure.detail());
+        throw;
+    }
+    if (!bytes.isEmpty())
+        emit sent(bytes);
+}
+
+void CommPort::transmit(const QByteArray& bytes)
 {
     requireOpen();
     if (bytes.isEmpty())

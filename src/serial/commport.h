@@ -63,6 +63,13 @@ public:
     void output(const QByteArray& bytes);
 
 signals:
+    // Every send, as it left (sent) or why it did not (sendFailed, in the operator's words),
+    // and every read that took bytes. Emitted once the bytes have gone out or been taken; a
+    // listener must be quick all the same, since a turn's wait begins when output() returns.
+    void sent(const QByteArray& bytes);
+    void sendFailed(const QByteArray& bytes, const QString& reason);
+    void received(const QByteArray& bytes);
+
     // The device failed while open (an adapter pulled out, a pseudo-terminal closed). The
     // port has already been closed when this is emitted; it is emitted once per failure.
     void disconnected(const QString& reason);
@@ -82,6 +89,7 @@ private:
     // Writes the rest of a frame whose head the line has taken, waiting a short time for
     // room; false if it could not (the port may have been closed as gone meanwhile).
     bool finishFrame(int fd, QByteArray rest);
+    void transmit(const QByteArray& bytes);
 
     QSerialPort m_port;
     int m_portNumber = 1;

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "instrument/speedhistory.h"
+
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <utility>
+
+namespace smartcar {
+
+// The speed trend in 功能预留区: every reading the poll shows, against the alarm speed, over
+// the last minute (a click switches to five minutes, half a minute, and back).
+//
+// The plot scrolls while its clock runs (monitoring on, the port open) and stands still,
+// keeping what it shows, otherwise. It repaints at most 30 times a second however fast the
+// readings come, and while it scrolls only as often as a pixel's worth of time passes.
+class SpeedTrend : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SpeedTrend(QWidget* parent = nullptr);
+
+    // Asked a few times a second whether the clock runs.
+    void setRunning(std::function<bool()> running);
+    void addReading(quint8 speed, bool alarm);
+    // The alarm speed as the lamp reads it; drawn as a dashed line where it lies in 0 to 255.
+    void setAlarmSpeed(double speed);
+    int spanSeconds() const { return m_spanSeconds; }
+    const SpeedHistory& history() const { return m_history; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void onClock();
+    void requestPaint();
+    qint64 now() const;
+    QRectF plotRect() const;
+    void paintBackground();
+
+    SpeedHistory m_history;
+    std::function<bool()> m_running;
+    QElapsedTimer m_clock;
+    bool m_moving = false;
+    qint64 m_frozenAt = 0;
+    double m_alarmSpeed = 0;
+    int m_spanSeconds = 60;
+    QTimer m_clockTimer;
+    QTimer m_paintGate;
+    QElapsedTimer m_lastPaint;
+    QPixmap m_background;
+    std::pair<int, double> m_backgroundKey;
+};
+
+} // namespace smartcar
