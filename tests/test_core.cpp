@@ -11,8 +11,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <cmath>
-
 using namespace smartcar;
 using namespace Qt::StringLiterals;
 
@@ -41,10 +39,6 @@ class TestCore : public QObject
 private slots:
     void numberReadings_data();
     void numberReadings();
-    void plainText_data();
-    void plainText();
-    void leadingNumbers_data();
-    void leadingNumbers();
     void frameByte_data();
     void frameByte();
     void waits_data();
@@ -88,47 +82,6 @@ void TestCore::numberReadings()
              read);
 }
 
-void TestCore::plainText_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("text"); // null: plain notation cannot show it
-    QTest::newRow("lastDigitRounded") << 1.23456789012345678 << u"1.23456789012346"_s;
-    QTest::newRow("smallestPlain") << 1e-15 << u"0.000000000000001"_s;
-    QTest::newRow("roundsUpToTooLarge") << 999999999999999.9 << QString();
-}
-
-void TestCore::plainText()
-{
-    QFETCH(double, value);
-    QFETCH(QString, text);
-    QCOMPARE(toPlainText(value).value_or(QString()), text);
-}
-
-void TestCore::leadingNumbers_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qint64>("hex"); // -1: too large for 32 bits
-    QTest::addColumn<double>("decimal");
-    QTest::newRow("commaStopsBoth") << u"40,5"_s << qint64(0x40) << 40.0;
-    QTest::newRow("blankAfterSign") << u"- 5"_s << qint64(0) << -5.0;
-    QTest::newRow("secondPointStops") << u"1.2.3"_s << qint64(1) << 1.2;
-    QTest::newRow("exponentIsHexNotDecimal") << u"1e3"_s << qint64(0x1e3) << 1.0;
-    QTest::newRow("leadingZerosDoNotCount") << u"000000000FFFFFFFF"_s << qint64(0xFFFFFFFF) << 0.0;
-    QTest::newRow("longRunIsTooLargeNotWrapped") << u"100000000"_s << qint64(-1) << 1e8;
-    QTest::newRow("hugeNegativeIsInfinite")
-        << u"-"_s + QString(400, u'9') << qint64(0) << -HUGE_VAL;
-    QTest::newRow("tinyIsZero") << u"0."_s + QString(400, u'0') + u"1"_s << qint64(0) << 0.0;
-}
-
-void TestCore::leadingNumbers()
-{
-    QFETCH(QString, text);
-    QFETCH(qint64, hex);
-    QFETCH(double, decimal);
-    QCOMPARE(readLeadingHex(text), hex < 0 ? std::nullopt : std::optional<quint32>(quint32(hex)));
-    QCOMPARE(readLeadingDecimal(text), decimal);
-}
-
 // The byte a frame carries from the operator's text, or the failure's words.
 void TestCore::frameByte_data()
 {
@@ -137,7 +90,6 @@ void TestCore::frameByte_data()
     QTest::addColumn<int>("byte");
     QTest::addColumn<QString>("failure"); // empty: the byte goes out
     // The decimal digits of half the speed as two 4-bit digits.
-    QTest::newRow("oddSpeedRoundsDown") << &speedByte << u"1"_s << 0x00 << QString();
     QTest::newRow("fractionOfHalfDropped") << &speedByte << u"99"_s << 0x49 << QString();
     QTest::newRow("fractionalSpeed") << &speedByte << u"120.9"_s << 0x60 << QString();
     QTest::newRow("fastestSpeed") << &speedByte << u"199"_s << 0x99 << QString();
@@ -147,7 +99,9 @@ void TestCore::frameByte_data()
     QTest::newRow("hugeNegativeSendsZero") << &speedByte << u"-2e300"_s << 0x00 << QString();
     QTest::newRow("tinySendsZero") << &speedByte << u"1e-300"_s << 0x00 << QString();
     // Half of 100 or more is too fast, even where plain notation fails: "1E+15" is never 0x1E.
-    for (const QString& text : {u"200"_s, u"1999999999999998"_s, u"2e15"_s, u"1e999"_s})
+    // A half is read to 15 digits: 99.999999999999986 is 100, not 0x99.
+    for (const QString& text :
+         {u"200"_s, u"199.99999999999997"_s, u"1999999999999998"_s, u"2e15"_s, u"1e999"_s})
         QTest::addRow("tooFast %s", qPrintable(text))
             << &speedByte << text << 0 << overflow(kSpeedField);
     for (const QString& text : {u""_s, u"nan"_s, u"0x10"_s, u"&H10"_s, u"🚗"_s, megabyteOf('z')})
@@ -158,9 +112,8 @@ void TestCore::frameByte_data()
     QTest::newRow("noDigitIsZero") << &rawByte << u"G1"_s << 0x00 << QString();
     QTest::newRow("hexPrefixStopsAtX") << &rawByte << u"0x10"_s << 0x00 << QString();
     QTest::newRow("blanksSkippedAnywhere") << &rawByte << u" 3\t0\n"_s << 0x30 << QString();
-    QTest::newRow("emptyIsZero") << &rawByte << QString() << 0x00 << QString();
     QTest::newRow("nulStops") << &rawByte << u"12"_s + QChar(0) + u"0"_s << 0x12 << QString();
-    QTest::newRow("megabyteOfLetters") << &rawByte << megabyteOf('z') << 0x00 << QString();
+    QTest::newRow("leadingZerosDoNotCount") << &rawByte << u"000000000FF"_s << 0xFF << QString();
     // Too large is refused, never wrapped round to a byte that would go out.
     for (const QString& text : {u"100"_s, QString(32, u'F'), u"100000010"_s, megabyteOf('9')})
         QTest::addRow("tooLarge %s", qPrintable(text.left(12)))
@@ -191,7 +144,6 @@ void TestCore::waits_data()
     QTest::newRow("turnLetters") << true << u"abc"_s << 0 << mismatch(kTurnTimeField);
     QTest::newRow("turnBeyondInt32") << true << u"2147483648"_s << 0 << overflow(kTurnTimeField);
     QTest::newRow("intervalHalfGoesToEven") << false << u"12.5"_s << 12 << QString();
-    QTest::newRow("intervalNegativeStands") << false << u"-20"_s << -20 << QString();
     QTest::newRow("intervalOverTenSecondsRefused")
         << false << u"10001"_s << 0 << u"「采样间隔」不能超过 10000 毫秒"_s;
     QTest::newRow("intervalLetterO") << false << u"1O"_s << 0 << mismatch(u"「采样间隔」"_s);
@@ -215,7 +167,6 @@ void TestCore::lastsAtLeastItsLengthAndHandlesEvents_data()
     QTest::addColumn<int>("ms");
     QTest::addColumn<int>("ticksAtLeast"); // of a 5 ms timer running through the wait
     QTest::newRow("zeroStillHandlesWhatIsPending") << 0 << 0;
-    QTest::newRow("negativeStillHandlesWhatIsPending") << -20 << 0;
     QTest::newRow("keepsHandlingEventsAllThrough") << 100 << 2;
 }
 
@@ -274,7 +225,10 @@ void TestCore::tickReadings_data()
     QTest::newRow("textAboveButSpeedBelowStaysDark")
         << bytes({0x20}) << u"100"_s << u"32R/Min"_s << false;
     QTest::newRow("fractionalAlarm") << bytes({0x3C}) << u"59.9"_s << u"60R/Min"_s << true;
-    QTest::newRow("negativeAlarmLightsZero") << bytes({0x00}) << u"-5"_s << u"00R/Min"_s << true;
+    QTest::newRow("negativeAlarmBlankAfterSign")
+        << bytes({0x00}) << u"- 5"_s << u"00R/Min"_s << true;
+    QTest::newRow("exponentEndsAlarm") << bytes({0x02}) << u"1e3"_s << u"02R/Min"_s << true;
+    QTest::newRow("secondPointEndsAlarm") << bytes({0x00}) << u"-1.5.9"_s << u"00R/Min"_s << true;
     QTest::newRow("hexAlarmIsZero") << bytes({0x01}) << u"A0"_s << u"01R/Min"_s << true;
     QTest::newRow("megabyteOfDigitsNeverReached")
         << bytes({0xFF}) << megabyteOf('9') << u"255R/Min"_s << false;

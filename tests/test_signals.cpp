@@ -1,14 +1,13 @@
 // SIGINT, SIGTERM and SIGHUP end the console as its end button does, after a turn in progress
 // has sent its centring frame: shown in this process with the program's own signal unit (a child
-// cannot be given an open port), and once with the real program, which must end normally.
+// cannot be given an open port). scripts/check-package ends the installed program with SIGTERM
+// and wants status 0.
 #include "common/endingsignals.h"
 #include "console/form1.h"
 #include "support/checks.h"
 #include "support/consolefixture.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QProcess>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -22,31 +21,10 @@ class TestSignals : public QObject
 {
     Q_OBJECT
 private slots:
-    void programEndsWithCodeZero();
     void turnFinishesAndPortIsFreed();
     void handlingBeforeComesBack_data();
     void handlingBeforeComesBack();
 };
-
-void TestSignals::programEndsWithCodeZero()
-{
-    QProcess console;
-    console.start(QStringLiteral(SMARTCAR_CONSOLE_BINARY), {});
-    QVERIFY(console.waitForStarted());
-    // Signalled before its handler is in place it would die of it: wait for the SigCgt mask.
-    const auto catches = [&] {
-        QFile status(QStringLiteral("/proc/%1/status").arg(console.processId()));
-        const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-        const qsizetype at = text.indexOf("SigCgt:");
-        const quint64 mask = at < 0 ? 0 : text.mid(at + 7, 18).trimmed().toULongLong(nullptr, 16);
-        return (mask >> (SIGTERM - 1)) & 1;
-    };
-    QVERIFY(QTest::qWaitFor(catches, 20000));
-    ::kill(pid_t(console.processId()), SIGTERM);
-    QVERIFY(console.waitForFinished(20000));
-    QCOMPARE(console.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(console.exitCode(), 0);
-}
 
 void TestSignals::turnFinishesAndPortIsFreed()
 {
