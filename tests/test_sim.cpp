@@ -93,7 +93,6 @@ private slots:
         QTest::newRow("adapterPulledEndsIt") << 0;
         QTest::newRow("ownTerminalEndsAtItsDuration") << -1;
         QTest::newRow("ownTerminalEndsCleanlyOnSigterm") << int(SIGTERM);
-        QTest::newRow("ownTerminalEndsCleanlyOnSighup") << int(SIGHUP);
     }
     void carOnALine()
     {
