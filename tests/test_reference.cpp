@@ -16,9 +16,8 @@ static QWidget* theWindow(int which)
     return found.size() == 1 ? found.first() : nullptr;
 }
 
-// The caption and every label's text, with "!" after a control outside its place, a label that
-// does not wrap within its height or lies over a sibling label, or a button too narrow for its
-// text.
+// The caption and every label's text, "!" after a control outside its place, a label not
+// wrapped within its height or over a sibling label, or a button too narrow for its text.
 static QStringList reading(const QWidget* window)
 {
     QStringList out{window->windowTitle()};
