@@ -18,11 +18,16 @@ namespace {
 const auto mismatch = [](const QString& f) { return Failure::typeMismatch(f).describe(); };
 const auto overflow = [](const QString& f) { return Failure::overflow(f).describe(); };
 const auto megabyteOf = [](char c) { return QString(1 << 20, QLatin1Char(c)); };
-using ByteReader = quint8 (*)(QStringView);
+// What the operator's text becomes: a frame's byte, or a turn's or the sampling's milliseconds.
+using Reader = qint64 (*)(QStringView);
+const Reader speed = [](QStringView text) -> qint64 { return speedByte(text); };
+const Reader raw = [](QStringView text) -> qint64 { return rawByte(text); };
+const Reader turn = [](QStringView text) -> qint64 { return turnTime(text); };
+const Reader interval = [](QStringView text) -> qint64 { return samplingInterval(text); };
 const QString kField = QStringLiteral("「数」");
 } // namespace
 
-Q_DECLARE_METATYPE(ByteReader)
+Q_DECLARE_METATYPE(Reader)
 
 class TestCore : public QObject
 {
@@ -60,84 +65,62 @@ private slots:
                  read);
     }
 
-    // The byte a frame carries from the operator's text, or the failure's words.
-    void frameByte_data()
+    void operatorText_data()
     {
-        QTest::addColumn<ByteReader>("read");
+        QTest::addColumn<Reader>("read");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("byte");
-        QTest::addColumn<QString>("failure"); // empty: the byte goes out
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("failure"); // empty: the value goes out
         // The decimal digits of half the speed as two 4-bit digits.
-        QTest::newRow("fractionOfHalfDropped") << &speedByte << u"99"_s << 0x49 << QString();
-        QTest::newRow("fastestSpeed") << &speedByte << u"199"_s << 0x99 << QString();
-        QTest::newRow("blanksAround") << &speedByte << u"  120\t"_s << 0x60 << QString();
-        QTest::newRow("negativeSendsZero") << &speedByte << u"-20"_s << 0x00 << QString();
-        QTest::newRow("hugeNegativeSendsZero") << &speedByte << u"-2e300"_s << 0x00 << QString();
-        QTest::newRow("tinySendsZero") << &speedByte << u"1e-300"_s << 0x00 << QString();
+        QTest::newRow("fractionOfHalfDropped") << speed << u"99"_s << 0x49 << QString();
+        QTest::newRow("fastestSpeed") << speed << u"199"_s << 0x99 << QString();
+        QTest::newRow("blanksAround") << speed << u"  120\t"_s << 0x60 << QString();
+        QTest::newRow("negativeSendsZero") << speed << u"-20"_s << 0x00 << QString();
+        QTest::newRow("hugeNegativeSendsZero") << speed << u"-2e300"_s << 0x00 << QString();
+        QTest::newRow("tinySendsZero") << speed << u"1e-300"_s << 0x00 << QString();
         // Half of 100 or more is too fast, even where plain notation fails: "1E+15" is never 0x1E.
         // A half is read to 15 digits: 99.999999999999986 is 100, not 0x99.
         for (const QString& text :
              {u"200"_s, u"199.99999999999997"_s, u"1999999999999998"_s, u"2e15"_s, u"1e999"_s})
             QTest::addRow("tooFast %s", qPrintable(text))
-                << &speedByte << text << 0 << overflow(kSpeedField);
+                << speed << text << 0 << overflow(kSpeedField);
         for (const QString& text : {u""_s, u"nan"_s, u"0x10"_s, u"&H10"_s, u"🚗"_s, megabyteOf('z')})
             QTest::addRow("notANumber %s", qPrintable(text.left(8).toHtmlEscaped()))
-                << &speedByte << text << 0 << mismatch(kSpeedField);
-        QTest::newRow("lowerCaseHex") << &rawByte << u"ff"_s << 0xFF << QString();
-        QTest::newRow("stopsAtNonHexDigit") << &rawByte << u"7G"_s << 0x07 << QString();
-        QTest::newRow("noDigitIsZero") << &rawByte << u"G1"_s << 0x00 << QString();
-        QTest::newRow("hexPrefixStopsAtX") << &rawByte << u"0x10"_s << 0x00 << QString();
-        QTest::newRow("blanksSkippedAnywhere") << &rawByte << u" 3\t0\n"_s << 0x30 << QString();
-        QTest::newRow("nulStops") << &rawByte << u"12"_s + QChar(0) + u"0"_s << 0x12 << QString();
-        QTest::newRow("leadingZerosDoNotCount")
-            << &rawByte << u"000000000FF"_s << 0xFF << QString();
+                << speed << text << 0 << mismatch(kSpeedField);
+        QTest::newRow("lowerCaseHex") << raw << u"ff"_s << 0xFF << QString();
+        QTest::newRow("stopsAtNonHexDigit") << raw << u"7G"_s << 0x07 << QString();
+        QTest::newRow("noDigitIsZero") << raw << u"G1"_s << 0x00 << QString();
+        QTest::newRow("hexPrefixStopsAtX") << raw << u"0x10"_s << 0x00 << QString();
+        QTest::newRow("blanksSkippedAnywhere") << raw << u" 3\t0\n"_s << 0x30 << QString();
+        QTest::newRow("nulStops") << raw << u"12"_s + QChar(0) + u"0"_s << 0x12 << QString();
+        QTest::newRow("leadingZerosDoNotCount") << raw << u"000000000FF"_s << 0xFF << QString();
         // Too large is refused, never wrapped round to a byte that would go out.
         for (const QString& text : {u"100"_s, QString(32, u'F'), u"100000010"_s, megabyteOf('9')})
             QTest::addRow("tooLarge %s", qPrintable(text.left(12)))
-                << &rawByte << text << 0 << overflow(kCommandField);
+                << raw << text << 0 << overflow(kCommandField);
+        // A turn holds its frame that long; the sampling interval reads the same way.
+        QTest::newRow("turnNegativeWaitsNot") << turn << u"-20"_s << -20 << QString();
+        QTest::newRow("turnHalfRoundsDownToTheLimit") << turn << u"10000.5"_s << 10000 << QString();
+        QTest::newRow("turnJustOverTheLimit")
+            << turn << u"10000.6"_s << 0 << u"「转向时间」不能超过 10000 毫秒"_s;
+        QTest::newRow("turnBeyondInt32")
+            << turn << u"2147483648"_s << 0 << overflow(kTurnTimeField);
+        QTest::newRow("intervalHalfGoesToEven") << interval << u"12.5"_s << 12 << QString();
+        QTest::newRow("intervalOverTenSecondsRefused")
+            << interval << u"10001"_s << 0 << u"「采样间隔」不能超过 10000 毫秒"_s;
+        QTest::newRow("intervalLetterO") << interval << u"1O"_s << 0 << mismatch(u"「采样间隔」"_s);
     }
 
-    void frameByte()
+    void operatorText()
     {
-        QFETCH(ByteReader, read);
+        QFETCH(Reader, read);
         QFETCH(QString, text);
-        QFETCH(int, byte);
+        QFETCH(int, value);
         QFETCH(QString, failure);
         QCOMPARE(outcome([&] { return QString::number(read(text)); }),
-                 failure.isEmpty() ? QString::number(byte) : failure);
-    }
-
-    // A turn's time and how long it holds the frame; the sampling interval reads the same way.
-    void waits_data()
-    {
-        QTest::addColumn<bool>("turn"); // otherwise the sampling interval
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("ms");
-        QTest::addColumn<QString>("failure");
-        QTest::newRow("turnNegativeWaitsNot") << true << u"-20"_s << -20 << QString();
-        QTest::newRow("turnHalfRoundsDownToTheLimit") << true << u"10000.5"_s << 10000 << QString();
-        QTest::newRow("turnJustOverTheLimit")
-            << true << u"10000.6"_s << 0 << u"「转向时间」不能超过 10000 毫秒"_s;
-        QTest::newRow("turnBeyondInt32")
-            << true << u"2147483648"_s << 0 << overflow(kTurnTimeField);
-        QTest::newRow("intervalHalfGoesToEven") << false << u"12.5"_s << 12 << QString();
-        QTest::newRow("intervalOverTenSecondsRefused")
-            << false << u"10001"_s << 0 << u"「采样间隔」不能超过 10000 毫秒"_s;
-        QTest::newRow("intervalLetterO") << false << u"1O"_s << 0 << mismatch(u"「采样间隔」"_s);
-    }
-
-    void waits()
-    {
-        QFETCH(bool, turn);
-        QFETCH(QString, text);
-        QFETCH(int, ms);
-        QFETCH(QString, failure);
-        QCOMPARE(outcome([&] {
-                     return QString::number(turn ? turnTime(text) : samplingInterval(text));
-                 }),
-                 failure.isEmpty() ? QString::number(ms) : failure);
-        if (turn && failure.isEmpty())
-            QCOMPARE(turnWait(ms).count(), qMax(ms, 0));
+                 failure.isEmpty() ? QString::number(value) : failure);
+        if (read == turn && failure.isEmpty())
+            QCOMPARE(turnWait(value).count(), qMax(value, 0));
     }
 
     void pacedWait()
