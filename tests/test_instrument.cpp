@@ -19,16 +19,10 @@ namespace {
 
 using Direction = TrafficRow::Direction;
 
-// 2026-12-07 09:05:03.042 at UTC+8.
-QDateTime sample()
-{
-    return QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3, 42), QTimeZone(8 * 3600));
-}
-
-TrafficRow row(Direction direction, const QByteArray& b, const QString& failure = {})
-{
-    return {sample(), direction, b, failure, false};
-}
+const QDateTime kAt(QDate(2026, 12, 7), QTime(9, 5, 3, 42), QTimeZone(8 * 3600));
+const auto row = [](Direction direction, const QByteArray& b, const QString& failure = {}) {
+    return TrafficRow{kAt, direction, b, failure, false};
+};
 
 } // namespace
 
@@ -68,7 +62,6 @@ private slots:
         QTest::addColumn<QList<int>>("stamps"); // ms of readings 0, 64, 128, 192, 255, …
         QTest::addColumn<qint64>("now");
         QTest::addColumn<QString>("points"); // x/y, "!" where the reading lit the lamp
-        QTest::newRow("nothingYet") << QList<int>{} << qint64(1000) << "";
         QTest::newRow("newestAtRightEdgeZeroAtBottom")
             << QList<int>{1000} << qint64(1000) << "610/275!";
         QTest::newRow("fullSpeedAtTop") << QList<int>{0, 1000, 2000, 3000, 4000} << qint64(4000)
@@ -161,7 +154,7 @@ private slots:
         QTemporaryDir home;
         const QString folder = home.filePath(u"文档/smartcar-console"_s); // made when needed
         CsvRecorder rec;
-        QVERIFY(rec.start(folder, sample()));
+        QVERIFY(rec.start(folder, kAt));
         QCOMPARE(QFileInfo(rec.filePath()).fileName(), u"行驶记录-20261207-090503.csv"_s);
         TrafficRow reading = row(Direction::Received, bytes({0x41}));
         reading.lampLit = true;
@@ -186,7 +179,7 @@ private slots:
         QVERIFY(!rec.isRecording() && !rec.append(reading));
         // A second recording in the same second never overwrites the first.
         CsvRecorder second;
-        QVERIFY(second.start(folder, sample()));
+        QVERIFY(second.start(folder, kAt));
         QCOMPARE(QFileInfo(second.filePath()).fileName(), u"行驶记录-20261207-090503-2.csv"_s);
         QVERIFY(QFileInfo(rec.filePath()).size() > QFileInfo(second.filePath()).size());
     }
@@ -205,13 +198,12 @@ private slots:
         QFETCH(QString, error);
         QTemporaryDir home;
         // A file where the folder should be: no permission bits stop root, this does.
-        QFile blocker(home.filePath(u"smartcar-console"_s));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        const QString folder = atStart ? blocker.fileName() : home.path();
+        const QString blocker = home.filePath(u"smartcar-console"_s);
+        QVERIFY(QFile(blocker).open(QIODevice::WriteOnly));
+        const QString folder = atStart ? blocker : home.path();
 
         CsvRecorder rec;
-        QCOMPARE(rec.start(folder, sample()), !atStart);
+        QCOMPARE(rec.start(folder, kAt), !atStart);
         if (!atStart) {
             // The disk is full a few bytes on: the system refuses the rest of the file.
             rlimit old{};

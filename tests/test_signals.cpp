@@ -1,7 +1,5 @@
 // SIGINT, SIGTERM and SIGHUP end the console as its end button does, after a turn in progress
-// has sent its centring frame: shown in this process with the program's own signal unit (a child
-// cannot be given an open port). scripts/check-package ends the installed program with SIGTERM
-// and wants status 0.
+// has sent its centring frame (scripts/check-package ends the installed program with SIGTERM).
 #include "common/endingsignals.h"
 #include "console/form1.h"
 #include "support/checks.h"
