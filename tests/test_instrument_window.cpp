@@ -1,5 +1,5 @@
 // The instrument in the real window: a reading on the line reaches the trend, the traffic
-// list and the recording; the traffic window brakes on Esc like the main window.
+// list and the recording; the list brakes on Esc like the main window and follows its end.
 #include "console/speedtrend.h"
 #include "instrument/traffic.h"
 #include "support/checks.h"
@@ -74,20 +74,14 @@ private slots:
         QTest::keyClick(rows, Qt::Key_Escape);
         QCOMPARE(rig.car1.read(3), bytes({0x85, 0x60, 0x87}));
         QVERIFY(rows->window() != rig.form() && rows->window()->isVisible());
-    }
 
-    void listFollowsTheNewestUnlessScrolledUp()
-    {
-        ConsoleFixture rig;
-        QVERIFY(rig.open(0));
-        rig.click("cmdTraffic");
-        auto* rows = rig.get<QTableView>("Rows");
+        // The list follows the newest rows, unless the operator has scrolled up to read.
         QScrollBar* bar = rows->verticalScrollBar();
         const auto brakes = [&](int n) {
             const int target = rows->model()->rowCount() + n;
             for (int i = 0; i < n; ++i)
                 rig.click("Stop");
-            return QTest::qWaitFor([&] { return rows->model()->rowCount() == target; });
+            return QTest::qWaitFor([&] { return rows->model()->rowCount() >= target; });
         };
         QVERIFY(brakes(200));
         QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
