@@ -16,10 +16,9 @@ using namespace Qt::StringLiterals;
 
 static QScreen* screenNamed(const QString& name)
 {
-    for (QScreen* s : QGuiApplication::screens()) {
+    for (QScreen* s : QGuiApplication::screens())
         if (s->name() == name)
             return s;
-    }
     qFatal("no screen %s: is the test run with its screen configuration?", qPrintable(name));
 }
 
