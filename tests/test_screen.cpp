@@ -1,6 +1,5 @@
 // The main window on screens smaller than itself: it fits, every control can be reached, and
-// nothing a wheel notch touches changes the link. The screens are the offscreen platform's,
-// sized by tests/data/screens.json (QT_QPA_PLATFORM=offscreen:configfile=...).
+// nothing a wheel notch touches changes the link. The screens are in tests/data/screens.json.
 #include "console/qttranslations.h"
 #include "support/checks.h"
 #include "support/consolefixture.h"
@@ -17,10 +16,9 @@ using namespace Qt::StringLiterals;
 
 static QScreen* screenNamed(const QString& name)
 {
-    for (QScreen* s : QGuiApplication::screens()) {
+    for (QScreen* s : QGuiApplication::screens())
         if (s->name() == name)
             return s;
-    }
     qFatal("no screen %s: is the test run with its screen configuration?", qPrintable(name));
 }
 
@@ -35,105 +33,98 @@ class TestScreen : public QObject
 {
     Q_OBJECT
 private slots:
-    void windowFitsTheScreenItIsOn_data();
-    void windowFitsTheScreenItIsOn();
-    void qtsOwnWordsAreChineseInAnyLanguage();
-};
-
-void TestScreen::windowFitsTheScreenItIsOn_data()
-{
-    QTest::addColumn<QString>("screen");
-    QTest::addColumn<bool>("whole"); // the screen holds the window as designed
-    QTest::newRow("largeScreenKeepsTheFixedDesignedWindow") << u"desktop"_s << true;
-    QTest::newRow("narrowLaptopLostTheRightColumn") << u"laptop"_s << false;
-    QTest::newRow("scaledLaptopLostTheStatusBarAndTheEndButton")
-        << u"laptopScaledWithTaskBar"_s << false;
-}
-
-void TestScreen::windowFitsTheScreenItIsOn()
-{
-    QFETCH(QString, screen);
-    QFETCH(bool, whole);
-    ConsoleFixture fx;
-    auto* area = fx.get<QScrollArea>("clientArea");
-    smartcar::Form1* form = fx.form();
-    QVERIFY(QTest::qWaitForWindowExposed(form));
-    const QSize designed = form->size(); // it opened on the desktop screen
-    QCOMPARE(form->screen()->name(), u"desktop"_s);
-
-    // Moved to the screen, the window follows it; moved back, it is as designed again.
-    for (QScreen* on : {screenNamed(screen), screenNamed(u"desktop"_s)}) {
-        form->setScreen(on);
-        QTRY_COMPARE(form->screen(), on);
-        const bool fixed = on->name() == u"desktop" || whole;
-        const QSize framed = form->frameGeometry().size();
-        QCOMPARE(framed.boundedTo(on->availableGeometry().size()), framed);
-        // Resizable up to its design and no further; as designed and fixed where it fits.
-        QCOMPARE(form->maximumSize(), designed);
-        QCOMPARE(form->size() == designed, fixed);
-        QCOMPARE(form->minimumSize() == designed, fixed);
+    void windowFitsTheScreenItIsOn_data()
+    {
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<bool>("whole"); // the screen holds the window as designed
+        QTest::newRow("largeScreenKeepsTheFixedDesignedWindow") << u"desktop"_s << true;
+        QTest::newRow("narrowLaptopLostTheRightColumn") << u"laptop"_s << false;
+        QTest::newRow("scaledLaptopLostTheStatusBarAndTheEndButton")
+            << u"laptopScaledWithTaskBar"_s << false;
     }
 
-    form->setScreen(screenNamed(screen));
-    QTRY_COMPARE(form->screen()->name(), screen);
-    // Both small screens are narrower than the window's design.
-    QTRY_COMPARE(area->horizontalScrollBar()->isVisible(), !whole);
-    QCOMPARE(area->viewport()->size() == area->widget()->size(), whole);
-    QVERIFY(form->rect().contains(fx.get<QWidget>("StatusBar1")->geometry()));
-    QVERIFY(area->verticalScrollBar()->value() == 0 && area->horizontalScrollBar()->value() == 0);
+    void windowFitsTheScreenItIsOn()
+    {
+        QFETCH(QString, screen);
+        QFETCH(bool, whole);
+        ConsoleFixture fx;
+        auto* area = fx.get<QScrollArea>("clientArea");
+        smartcar::Form1* form = fx.form();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        const QSize designed = form->size(); // it opened on the desktop screen
+        QCOMPARE(form->screen()->name(), u"desktop"_s);
 
-    // A wheel notch over the port box, as the system delivers it, scrolls the area and leaves
-    // the box and the open port alone.
-    QVERIFY(fx.open());
-    QComboBox* box = fx.ports();
-    area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
-    const QPoint at = box->mapTo(form, QPoint(box->width() / 2, 4));
-    QCOMPARE(form->childAt(at), box->lineEdit());
-    QWindow* window = form->windowHandle();
-    QWindowSystemInterface::handleWheelEvent(
-        window, QHighDpi::toNativeLocalPosition(QPointF(at), window),
-        QHighDpi::toNativeGlobalPosition(QPointF(form->mapToGlobal(at)), window), QPoint(),
-        QPoint(0, -120));
-    QWindowSystemInterface::flushWindowSystemEvents();
-    QVERIFY(box->currentIndex() == 0 && fx.portOpen());
-    QCOMPARE(area->verticalScrollBar()->value() > 0, !whole);
+        // Moved to the screen, the window follows it; moved back, it is as designed again.
+        for (QScreen* on : {screenNamed(screen), screenNamed(u"desktop"_s), screenNamed(screen)}) {
+            form->setScreen(on);
+            QTRY_COMPARE(form->screen(), on);
+            const bool fixed = on->name() == u"desktop" || whole;
+            const QSize framed = form->frameGeometry().size();
+            QCOMPARE(framed.boundedTo(on->availableGeometry().size()), framed);
+            // Resizable up to its design and no further; as designed and fixed where it fits.
+            QCOMPARE(form->maximumSize(), designed);
+            QCOMPARE(form->minimumSize() == designed, fixed);
+        }
 
-    // The end button, the last control, is reached with Tab and scrolled into view; Esc
-    // still brakes from there.
-    area->verticalScrollBar()->setValue(0);
-    area->horizontalScrollBar()->setValue(0);
-    QPushButton* end = fx.button("cmdEnd");
-    QCOMPARE(inView(area, end), whole);
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form));
-    fx.button("cmdStart")->setFocus();
-    QTest::keyClick(fx.button("cmdStart"), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), end);
-    QVERIFY(inView(area, end));
-    QTest::keyClick(end, Qt::Key_Escape);
-    QCOMPARE(fx.car1.read(2, std::chrono::milliseconds(100)), bytes({0x87}));
-}
+        // Both small screens are narrower than the window's design.
+        QTRY_COMPARE(area->horizontalScrollBar()->isVisible(), !whole);
+        QCOMPARE(area->viewport()->size() == area->widget()->size(), whole);
+        QVERIFY(form->rect().contains(fx.get<QWidget>("StatusBar1")->geometry()));
 
-void TestScreen::qtsOwnWordsAreChineseInAnyLanguage()
-{
-    // The test runs under LANG=C; the translators go with `owner`.
-    QVERIFY(!QLocale::system().name().startsWith(u"zh"));
-    QObject owner;
-    QVERIFY(smartcar::installQtTranslations(&owner));
-    smartcar::showMessage(nullptr, QMessageBox::Critical, smartcar::systemMessageTitle(), u"x"_s);
-    QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(smartcar::shownMessageBox());
-    QVERIFY(box);
-    QCOMPARE(box->button(QMessageBox::Ok)->text(), u"确定"_s);
-    QLineEdit edit;
-    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
-    QStringList words;
-    for (const QAction* a : menu->actions())
-        words << a->text().section(u'\t', 0, 0); // without the shortcut
-    QVERIFY2(words.contains(u"复制(&C)"_s) && words.contains(u"全选"_s),
-             qPrintable(words.join(u' ')));
-    box->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+        // A wheel notch over the port box, as the system delivers it, scrolls the area and leaves
+        // the box and the open port alone.
+        QVERIFY(fx.open());
+        QComboBox* box = fx.ports();
+        area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+        const QPoint at = box->mapTo(form, QPoint(box->width() / 2, 4));
+        QCOMPARE(form->childAt(at), box->lineEdit());
+        QWindow* window = form->windowHandle();
+        QWindowSystemInterface::handleWheelEvent(
+            window, QHighDpi::toNativeLocalPosition(QPointF(at), window),
+            QHighDpi::toNativeGlobalPosition(QPointF(form->mapToGlobal(at)), window), QPoint(),
+            QPoint(0, -120));
+        QWindowSystemInterface::flushWindowSystemEvents();
+        QVERIFY(box->currentIndex() == 0 && fx.portOpen());
+        QCOMPARE(area->verticalScrollBar()->value() > 0, !whole);
+
+        // The end button, the last control, is reached with Tab and scrolled into view; Esc
+        // still brakes from there.
+        area->verticalScrollBar()->setValue(0);
+        area->horizontalScrollBar()->setValue(0);
+        QPushButton* end = fx.button("cmdEnd");
+        QCOMPARE(inView(area, end), whole);
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        fx.button("cmdStart")->setFocus();
+        QTest::keyClick(fx.button("cmdStart"), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), end);
+        QVERIFY(inView(area, end));
+        QTest::keyClick(end, Qt::Key_Escape);
+        QCOMPARE(fx.car1.read(2, std::chrono::milliseconds(100)), bytes({0x87}));
+    }
+
+    void qtsOwnWordsAreChineseInAnyLanguage()
+    {
+        // The test runs under LANG=C; the translators go with `owner`.
+        QVERIFY(!QLocale::system().name().startsWith(u"zh"));
+        QObject owner;
+        QVERIFY(smartcar::installQtTranslations(&owner));
+        smartcar::showMessage(nullptr, QMessageBox::Critical, smartcar::systemMessageTitle(),
+                              u"x"_s);
+        QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(smartcar::shownMessageBox());
+        QVERIFY(box);
+        QCOMPARE(box->button(QMessageBox::Ok)->text(), u"确定"_s);
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList words;
+        for (const QAction* a : menu->actions())
+            words << a->text().section(u'\t', 0, 0); // without the shortcut
+        QVERIFY2(words.contains(u"复制(&C)"_s) && words.contains(u"全选"_s),
+                 qPrintable(words.join(u' ')));
+        box->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
 
 QTEST_MAIN(TestScreen)
 #include "test_screen.moc"

@@ -14,7 +14,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -93,7 +92,6 @@ private slots:
         QTest::newRow("adapterPulledEndsIt") << 0;
         QTest::newRow("ownTerminalEndsAtItsDuration") << -1;
         QTest::newRow("ownTerminalEndsCleanlyOnSigterm") << int(SIGTERM);
-        QTest::newRow("ownTerminalEndsCleanlyOnSighup") << int(SIGHUP);
     }
     void carOnALine()
     {
@@ -118,18 +116,10 @@ private slots:
         int console = pty.master;
         if (!adapter) {
             QCOMPARE(QFileInfo(link).symLinkTarget(), device);
-            // The console closes the port and nobody listens for a while; then it comes back.
+            // The console closes the port and opens it again: the car is still there.
             const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK;
             ::close(::open(qPrintable(link), flags));
             console = ::open(qPrintable(link), flags);
-            // The readings pile up to the cap and go no further: a car starved of time (or a
-            // cap that no longer holds) reads as something else.
-            const auto waiting = [&] {
-                int n = 0;
-                return ::ioctl(console, FIONREAD, &n) == 0 ? n : -1;
-            };
-            QTRY_VERIFY(waiting() >= kMaxUntakenReadings);
-            QCOMPARE(readUntil(console, [](quint8) { return true; }).size(), kMaxUntakenReadings);
         }
         QVERIFY(::write(console, "\x85\x60", 2) == 2); // advance at 120: the wheels speed up
         const QByteArray rising = readUntil(console, [](quint8 rpm) { return rpm > 0; });
@@ -146,8 +136,6 @@ private slots:
         QVERIFY(!adapter || sim.readAllStandardError().contains("the line has gone"));
         QVERIFY(ending >= 0 || twoSeconds.hasExpired()); // --duration 2 never ends early
         QVERIFY(!QFileInfo(link).isSymLink());
-        QVERIFY(sim.readAllStandardOutput().contains(
-            "  85 60  advance, speed 120 -> wheels to 120 rpm forward\n"));
     }
 
     void badStartIsRefused() // and a plain file where the link should go is left alone
