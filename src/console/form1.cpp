@@ -186,20 +186,12 @@ void Form1::buildControls()
 
     // Settings.
     auto* Label5 = label(Frame3, "Label5", QStringLiteral("串口号"), 120, 720, 900, 285);
-    auto* portBox = named(new PortBox(Frame3), "cmbCOM");
-    portBox->beforeShowing = [this] { refreshPortToolTips(); };
-    cmbCOM = portBox;
+    cmbCOM = named(new PortBox(Frame3), "cmbCOM");
+    cmbCOM->beforeShowing = [this] { refreshPortToolTips(); };
     placeTwips(cmbCOM, 1200, 720, 1365, 405);
-    cmbCOM->setEditable(true);
-    cmbCOM->setInsertPolicy(QComboBox::NoInsert);
-    cmbCOM->setCompleter(nullptr);
     cmbCOM->setMaxVisibleItems(20);
     cmbCOM->setFont(face(QStringLiteral("Times New Roman"), 12));
     paint(cmbCOM, kGreen, menuColour());
-    // Typing into the box is no selection. Qt would pick a matching entry when editing
-    // finishes (Enter or focus leaving) and report it as activated; that must not happen.
-    QObject::disconnect(cmbCOM->lineEdit(), &QLineEdit::editingFinished, cmbCOM, nullptr);
-    QObject::disconnect(cmbCOM->lineEdit(), &QLineEdit::returnPressed, cmbCOM, nullptr);
     auto* Label4 = label(Frame3, "Label4", QStringLiteral("采样间隔"), 2760, 720, 1200, 285);
     delaytime = textBox(Frame3, "delaytime", QStringLiteral("10"), 4200, 720, 855, 375);
     delaytime->setFont(face(QStringLiteral("宋体-PUA"), 15.75));
@@ -267,7 +259,7 @@ void Form1::connectHandlers()
     on(cmdOpenCOM, &QPushButton::clicked, &Form1::cmdOpenCOM_Click);
     on(cmdStart, &QPushButton::clicked, &Form1::cmdStart_Click);
     on(cmdEnd, &QPushButton::clicked, &Form1::cmdEnd_Click);
-    on(cmbCOM, &QComboBox::activated, &Form1::cmbCOM_Click);
+    on(cmbCOM, &PortBox::picked, &Form1::cmbCOM_Click);
     on(Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
     on(Int, &QAction::triggered, &Form1::Int_Click);
     on(commlist, &QAction::triggered, &Form1::commlist_Click);

@@ -11,7 +11,6 @@
 
 class QAction;
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -23,6 +22,7 @@ enum class CarCode : quint8;
 class CommPort;
 class Instrument;
 class KeyedStatusBar;
+class PortBox;
 class Reconnect;
 class Shape;
 
@@ -147,7 +147,7 @@ private:
     QLabel* lblValue = nullptr;
 
     // Settings.
-    QComboBox* cmbCOM = nullptr;
+    PortBox* cmbCOM = nullptr;
     QLineEdit* delaytime = nullptr;
     QPushButton* cmdOpenCOM = nullptr;
     QPushButton* cmdStart = nullptr;

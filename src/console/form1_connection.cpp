@@ -2,13 +2,13 @@
 #include "console/form1.h"
 
 #include "console/errorreport.h"
+#include "console/portbox.h"
 #include "serial/commport.h"
 #include "serial/portmap.h"
 #include "serial/reconnect.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>

@@ -4,15 +4,53 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyle>
 #include <QWheelEvent>
 
 namespace smartcar {
 
+// The text part. It tells the box when an event of its own is being handled, so that the box
+// can tell an entry Qt selects from the typed text apart from one picked in the list.
+class PortBox::Text : public QLineEdit
+{
+public:
+    explicit Text(PortBox* box)
+        : QLineEdit(box)
+        , m_box(box)
+    {
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const auto scope = enter();
+        QLineEdit::keyPressEvent(event);
+    }
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        const auto scope = enter();
+        QLineEdit::focusOutEvent(event);
+    }
+
+private:
+    QScopedValueRollback<bool> enter()
+    {
+        m_box->m_textBefore = {text(), cursorPosition()};
+        return QScopedValueRollback<bool>(m_box->m_inText, true);
+    }
+
+    PortBox* m_box;
+};
+
 PortBox::PortBox(QWidget* parent)
     : QComboBox(parent)
 {
+    setLineEdit(new Text(this));
+    setInsertPolicy(QComboBox::NoInsert);
+    setCompleter(nullptr);
+    connect(this, &QComboBox::activated, this, &PortBox::onActivated);
     // Setting an entry's text leaves the line edit's cursor at its end, which scrolls a text
     // longer than the narrow box to its tail ("I3(USB)"). Show the start instead. The text is
     // already in place when the index change is announced.
@@ -20,6 +58,19 @@ PortBox::PortBox(QWidget* parent)
         if (index >= 0 && lineEdit())
             lineEdit()->setCursorPosition(0);
     });
+}
+
+void PortBox::onActivated(int index)
+{
+    if (!m_inText) {
+        emit picked(index);
+        return;
+    }
+    // Qt finished the typed text by selecting the entry it matches. Typing is no pick: put
+    // the text back as the operator left it, with no entry selected.
+    setCurrentIndex(-1);
+    setEditText(m_textBefore.text);
+    lineEdit()->setCursorPosition(m_textBefore.cursor);
 }
 
 void PortBox::showPopup()

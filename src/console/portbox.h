@@ -12,9 +12,12 @@ namespace smartcar {
 // list is made as wide as its longest entry, and a chosen entry shows from its start.
 // Neither the mouse wheel nor a key changes the entry while the list is closed: a notch or an
 // arrow key would pick the next port, and picking a port closes the open one while the car
-// keeps driving. The list, once opened (a click, Alt+Down, F4), is where a port is picked.
+// keeps driving. The list, once opened (a click, Alt+Down, F4), is where a port is picked;
+// `picked` reports only that. Typed text selects no entry, not even one it matches.
 class PortBox : public QComboBox
 {
+    Q_OBJECT
+
 public:
     explicit PortBox(QWidget* parent = nullptr);
 
@@ -22,10 +25,30 @@ public:
 
     void showPopup() override;
 
+signals:
+    // An entry chosen on purpose; the window's change step follows it.
+    void picked(int index);
+
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+
+private:
+    // What the text part held as it began to handle a key or the focus leaving.
+    struct TextState
+    {
+        QString text;
+        int cursor = 0;
+    };
+    class Text;
+
+    void onActivated(int index);
+
+    // Set while the text part handles an event: Qt finishes typed text there (Return, focus
+    // leaving, the list opening) by selecting the entry it matches and calling that activated.
+    bool m_inText = false;
+    TextState m_textBefore;
 };
 
 } // namespace smartcar
