@@ -15,7 +15,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -187,7 +186,6 @@ void Form1::buildControls()
     // Settings.
     auto* Label5 = label(Frame3, "Label5", QStringLiteral("串口号"), 120, 720, 900, 285);
     cmbCOM = named(new PortBox(Frame3), "cmbCOM");
-    cmbCOM->beforeShowing = [this] { refreshPortToolTips(); };
     placeTwips(cmbCOM, 1200, 720, 1365, 405);
     cmbCOM->setMaxVisibleItems(20);
     cmbCOM->setFont(face(QStringLiteral("Times New Roman"), 12));
@@ -267,8 +265,6 @@ void Form1::connectHandlers()
     on(user, &QAction::triggered, &Form1::user_Click);
     on(Exit, &QAction::triggered, &Form1::Exit_Click);
 
-    connect(cmbCOM->lineEdit(), &QLineEdit::textEdited, this, &Form1::onPortTextEdited);
-    connect(cmbCOM, &QComboBox::currentIndexChanged, this, &Form1::updatePortToolTip);
     connect(MSComm1, &CommPort::disconnected, this, &Form1::onPortDisconnected);
     connect(m_reconnect, &Reconnect::reconnected, this, &Form1::onReconnected);
     connect(m_reconnect, &Reconnect::stillWaiting, this, &Form1::onStillWaiting);

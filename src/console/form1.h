@@ -93,10 +93,6 @@ private:
     void fillPortList();
     // Selects an entry from code; runs the change step exactly as the operator's pick does.
     void selectPortEntry(int index);
-    void onPortTextEdited(const QString& text);
-    // Looks at the devices and sets every entry's tooltip, then the box's.
-    void refreshPortToolTips();
-    void updatePortToolTip();
     void onPortDisconnected(const QString& reason);
     void onReconnected(const QString& device);
     void onStillWaiting(const QString& cause);

@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -50,10 +49,7 @@ void Form1::Int_Click()
 
 void Form1::fillPortList()
 {
-    cmbCOM->clear();
-    const QStringList texts = portListTexts();
-    cmbCOM->addItems(texts);
-    refreshPortToolTips();
+    cmbCOM->setPorts(portListTexts());
     selectPortEntry(0);
     if (m_released)
         return;
@@ -64,39 +60,6 @@ void Form1::selectPortEntry(int index)
 {
     cmbCOM->setCurrentIndex(index);
     cmbCOM_Click();
-}
-
-void Form1::onPortTextEdited(const QString& text)
-{
-    // Typed text leaves no entry selected. Clearing the index clears the text as well, so
-    // put the operator's text back where it was.
-    if (cmbCOM->currentIndex() == -1)
-        return;
-    QLineEdit* edit = cmbCOM->lineEdit();
-    const int cursor = edit->cursorPosition();
-    const QSignalBlocker block(cmbCOM);
-    cmbCOM->setCurrentIndex(-1);
-    cmbCOM->setEditText(text);
-    edit->setCursorPosition(cursor);
-    updatePortToolTip();
-}
-
-void Form1::refreshPortToolTips()
-{
-    // One look at the devices for every entry, so the list and the box never disagree.
-    const QStringList tips = portToolTips();
-    for (int i = 0; i < tips.size() && i < cmbCOM->count(); ++i)
-        cmbCOM->setItemData(i, tips.at(i), Qt::ToolTipRole);
-    updatePortToolTip();
-}
-
-void Form1::updatePortToolTip()
-{
-    // Only copies the entry's text: asking the system about its ports takes tens of
-    // milliseconds, too long for every change of entry, and the box looks again anyway
-    // before its tooltip is shown.
-    const int index = cmbCOM->currentIndex();
-    cmbCOM->setToolTip(index < 0 ? QString() : cmbCOM->itemData(index, Qt::ToolTipRole).toString());
 }
 
 void Form1::cmbCOM_Click()
