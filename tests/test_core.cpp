@@ -1,6 +1,7 @@
 // The operator's text as frame bytes and waits; a poll tick's bytes as caption and lamp. No window.
 #include "car/frames.h"
 #include "monitor/poll.h"
+#include "monitor/tickorder.h"
 #include "support/checks.h"
 
 #include <QTest>
@@ -36,6 +37,9 @@ private slots:
     void waits();
     void tickReadings_data();
     void tickReadings();
+    void lateTickNeverCoversANewerReading();
+    void onlyATickBegunAfterTheFailureTakesItOff();
+    void readingsTakenBeforeAnUnplugAreStale();
 };
 
 // The byte a frame carries from the operator's text, or the failure's words.
@@ -154,6 +158,39 @@ void TestCore::tickReadings()
     const std::optional<quint8> reading = readingOf(received);
     QCOMPARE(reading ? speedCaption(*reading) : QString(), caption);
     QCOMPARE(reading && isAlarm(*reading, alarm), lit);
+}
+
+void TestCore::lateTickNeverCoversANewerReading()
+{
+    TickOrder order;
+    const auto older = order.begin();
+    const auto newer = order.begin(); // runs inside the older one's wait
+    QVERIFY(order.show(newer));
+    QVERIFY(!order.show(older));
+    QVERIFY(order.show(order.begin()));
+}
+
+void TestCore::onlyATickBegunAfterTheFailureTakesItOff()
+{
+    TickOrder order;
+    const auto before = order.begin();
+    order.failed(order.begin());
+    QVERIFY(!order.succeeded(before)); // its success says nothing about the cause
+    const auto after = order.begin();
+    QVERIFY(order.succeeded(after));
+    QVERIFY(!order.succeeded(order.begin())); // nothing left to take off
+    order.failed(order.begin());
+    order.forgetFailure();
+    QVERIFY(!order.succeeded(order.begin())); // the status already moved on
+}
+
+void TestCore::readingsTakenBeforeAnUnplugAreStale()
+{
+    TickOrder order;
+    const auto inWait = order.begin();
+    order.unplugged();
+    QVERIFY(order.isStale(inWait));
+    QVERIFY(!order.isStale(order.begin()));
 }
 
 QTEST_APPLESS_MAIN(TestCore)

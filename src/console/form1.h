@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/failure.h"
+#include "monitor/tickorder.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -177,11 +178,7 @@ private:
 
     Instrument* m_instrument = nullptr;
 
-    // Poll ticks by the order they began in; see Timer1_Timer.
-    quint64 m_ticksBegun = 0;
-    quint64 m_lastShownTick = 0;
-    quint64 m_lastFailedTick = 0;       // 0 once a later tick has succeeded
-    quint64 m_lastTickBeforeUnplug = 0; // its reading and earlier ones are old news
+    TickOrder m_ticks; // what a poll tick that finishes late may still do
     int m_handlerDepth = 0;
     bool m_released = false;
     bool m_deleteScheduled = false;

@@ -110,7 +110,7 @@ void Form1::onPortDisconnected(const QString&)
         return;
     // Whatever is on lblValue now, or is shown by a tick that read it before this, is no longer
     // the car's speed.
-    m_lastTickBeforeUnplug = m_ticksBegun;
+    m_ticks.unplugged();
     showReadingStale(true);
     // The poll would only fail on the closed port from now on; stop it so the message stays,
     // and let the button offer to start it again.
@@ -131,7 +131,7 @@ void Form1::onReconnected(const QString& device)
     // operator's decision.
     cmdOpenCOM->setEnabled(false);
     cmdStart->setEnabled(true);
-    m_lastFailedTick = 0; // ticks the operator started while waiting failed on the closed port
+    m_ticks.forgetFailure(); // ticks started while waiting failed on the closed port
     if (m_resumeMonitoring && !Timer1->isActive()) {
         Timer1->start();
         cmdStart->setText(QStringLiteral("停止检测"));
