@@ -31,7 +31,7 @@ namespace smartcar {
 namespace {
 
 constexpr std::chrono::milliseconds kPollInterval{100};
-const QString kStatusKey = QStringLiteral("status");
+const KeyedStatusBar::Key kStatusKey{QStringLiteral("status")};
 
 // Colours of the window tables.
 const QColor kRed(255, 0, 0);
