@@ -72,6 +72,13 @@ QString joinPath(const QString& directory, const QString& name)
     return QDir::cleanPath(directory + QLatin1Char('/') + name);
 }
 
+// The device the operator set for a port number with SMARTCAR_COM<n>; empty when none.
+QString portOverride(int portNumber)
+{
+    const QByteArray name = "SMARTCAR_COM" + QByteArray::number(portNumber);
+    return qEnvironmentVariable(name.constData());
+}
+
 QString fallbackDevice(const QString& directory, int portNumber)
 {
     return joinPath(directory, QStringLiteral("ttyS%1").arg(portNumber - 1));
@@ -131,8 +138,7 @@ QMap<int, QString> portOverrides()
 {
     QMap<int, QString> overrides;
     for (int n = 1; n <= kListedPorts; ++n) {
-        const QByteArray name = "SMARTCAR_COM" + QByteArray::number(n);
-        const QString mapped = qEnvironmentVariable(name.constData());
+        const QString mapped = portOverride(n);
         if (!mapped.isEmpty())
             overrides.insert(n, mapped);
     }
@@ -208,8 +214,7 @@ QString deviceForPort(int portNumber)
         return assignPortDevices(directory, presentSerialDevices(directory), portOverrides())
             .at(portNumber - 1);
     }
-    const QByteArray name = "SMARTCAR_COM" + QByteArray::number(portNumber);
-    const QString mapped = qEnvironmentVariable(name.constData());
+    const QString mapped = portOverride(portNumber);
     return mapped.isEmpty() ? fallbackDevice(directory, portNumber) : mapped;
 #endif
 }
