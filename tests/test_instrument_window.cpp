@@ -6,7 +6,6 @@
 #include "support/consolefixture.h"
 
 #include <QDir>
-#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -34,22 +33,11 @@ QStringList listed(const QTableView* view)
 // Points the documents folder at a fresh temporary home for as long as it lives.
 struct TemporaryHome
 {
-    TemporaryHome()
-    {
-        qputenv("HOME", dir.path().toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", dir.filePath(u".config"_s).toLocal8Bit());
-    }
-    ~TemporaryHome()
-    {
-        for (const auto& [name, value] : {std::pair{"HOME", home}, {"XDG_CONFIG_HOME", config}})
-            value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
     QString folder() const { return dir.filePath(u"Documents/smartcar-console"_s); }
 
-    QByteArray home = qgetenv("HOME");
-    QByteArray config = qEnvironmentVariableIsSet("XDG_CONFIG_HOME") ? qgetenv("XDG_CONFIG_HOME")
-                                                                     : QByteArray();
     QTemporaryDir dir;
+    ScopedEnv home{"HOME", dir.path().toLocal8Bit()};
+    ScopedEnv config{"XDG_CONFIG_HOME", dir.filePath(u".config"_s).toLocal8Bit()};
 };
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "support/consolefixture.h"
 
 #include <QMessageBox>
-#include <QScopeGuard>
 #include <QTimer>
 
 using namespace smartcar;
@@ -99,8 +98,7 @@ void TestMonitor::tickFailureReportedThenRecovered()
 void TestMonitor::readingsGoOnUnderABoxRaisedInATick()
 {
     Rig rig;
-    const MessageSink recorder = setMessageSink({}); // real boxes: one that blocked would hold
-    const auto restore = qScopeGuard([&] { setMessageSink(recorder); }); // the tick's wait
+    const RealBoxes real; // one that blocked would hold the tick's wait
     const auto shownBoxes = [&] { return rig.form()->findChildren<QMessageBox*>(); };
     later(15000, [&] { qDeleteAll(shownBoxes()); }); // hang guard only
     rig.edit("delaytime")->setText(QStringLiteral("300"));

@@ -1,16 +1,20 @@
 // An adapter pulled out and put back: the console opens the same device again by itself,
 // never another one, sends nothing on its own, and greys the last reading meanwhile.
-// Which device counts as the same one: test_devicematch.
+// A pseudo-terminal's own path is never waited for (the console says the line is gone); a car
+// that floods the line still gets its frames. Which device counts as the same one:
+// test_serial.
 #include "serial/commport.h"
 #include "serial/reconnect.h"
 #include "support/consolefixture.h"
 
 #include <QFile>
-#include <QScopeGuard>
 #include <QTimer>
+
+#include <thread>
 
 using namespace smartcar;
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 const QString kWaiting = u"通信端口已断开，等待适配器重新插入…（选择其他端口可取消）"_s;
@@ -18,16 +22,6 @@ const QString kStopped = u"已停止通信并关闭通讯端口"_s;
 const QColor kReadingRed(255, 0, 0);
 
 enum class GivingUp { PickAnother, Initialise, UnplugInChangeWait };
-
-// Points SMARTCAR_COM<n> at `device` until the end of the scope, then puts back what was there.
-auto overridePort(int n, const QString& device)
-{
-    const QByteArray name = "SMARTCAR_COM" + QByteArray::number(n);
-    const bool had = qEnvironmentVariableIsSet(name.constData());
-    const QByteArray old = qgetenv(name.constData());
-    qputenv(name.constData(), device.toLocal8Bit());
-    return qScopeGuard([=] { had ? qputenv(name.constData(), old) : qunsetenv(name.constData()); });
-}
 
 QColor colourOf(const QLabel* label)
 {
@@ -45,6 +39,7 @@ private slots:
     void sameLinkBackOtherPathLeftAlone();
     void operatorGivesUpWaiting_data();
     void operatorGivesUpWaiting();
+    void unpluggedFloodedAndUnpluggedAgain();
 };
 
 void TestReconnect::sameLinkBackOtherPathLeftAlone_data()
@@ -61,7 +56,7 @@ void TestReconnect::sameLinkBackOtherPathLeftAlone()
     const QString link = links.filePath(u"car"_s);
     PtyPair first;
     QVERIFY(QFile::link(first.slavePath(), link));
-    const auto restore = overridePort(6, link);
+    const ScopedEnv com6("SMARTCAR_COM6", link.toLocal8Bit());
     ConsoleFixture fx;
     auto* timer = fx.get<QTimer>("Timer1");
     auto* value = fx.get<QLabel>("lblValue");
@@ -86,7 +81,7 @@ void TestReconnect::sameLinkBackOtherPathLeftAlone()
     PtyPair elsewhere;
     const QString other = links.filePath(u"other"_s);
     QVERIFY(QFile::link(elsewhere.slavePath(), other));
-    const auto lookupFindsOther = overridePort(6, other);
+    const ScopedEnv lookupFindsOther("SMARTCAR_COM6", other.toLocal8Bit());
     QFile notATerminal(link);
     QVERIFY(notATerminal.open(QIODevice::WriteOnly));
     notATerminal.close();
@@ -134,7 +129,7 @@ void TestReconnect::operatorGivesUpWaiting()
     PtyPair car;
     QVERIFY(QFile::link(car.slavePath(), link));
     ConsoleFixture fx;
-    const auto restore = overridePort(1, link);
+    const ScopedEnv com1("SMARTCAR_COM1", link.toLocal8Bit());
     auto* reconnect = fx.get<Reconnect>("reconnect");
     QVERIFY(fx.open(0));
 
@@ -157,6 +152,59 @@ void TestReconnect::operatorGivesUpWaiting()
     }
     QVERIFY(!reconnect->isWaiting() && !fx.portOpen());
     QCOMPARE(fx.status(), status);
+}
+
+// The adapter of a car without a link of its own: it comes back under another name, floods the
+// line, and vanishes while a turn holds the console.
+void TestReconnect::unpluggedFloodedAndUnpluggedAgain()
+{
+    ConsoleFixture fx;
+    // Said once, with a box only for a frame that could not go out.
+    const auto gone = [&](int boxes) {
+        const QString vanished = QStringLiteral("通信端口已断开，请检查无线适配器");
+        QTRY_COMPARE(fx.status(), vanished);
+        QVERIFY(!fx.portOpen());
+        QVERIFY(!fx.get<QTimer>("Timer1")->isActive());
+        QCOMPARE(fx.boxes.messages().size(), boxes);
+        fx.boxes.clear();
+    };
+    QVERIFY(fx.open(0));
+    fx.click("cmdStart");
+    fx.car1.vanish();
+    gone(0);
+
+    // The adapter comes back under a new name, as a re-plugged USB adapter may.
+    PtyPair back;
+    const ScopedEnv com1("SMARTCAR_COM1", back.slavePath().toLocal8Bit());
+    fx.click("cmdOpenCOM");
+    fx.click("cmdStart");
+    back.write(QByteArray(1, '\x05'));
+    QTRY_COMPARE(fx.get<QLabel>("lblValue")->text(), QStringLiteral("05R/Min"));
+
+    // The car floods the line at 100 kB/s, whatever the line cannot take lost: a click still
+    // reaches the car, and once the line has been read empty a single reading shows again.
+    QTimer flood;
+    flood.callOnTimeout([&] { back.offer(QByteArray(1000, 'A')); });
+    flood.start(10);
+    auto* port = fx.get<CommPort>("MSComm1");
+    QTRY_VERIFY(port->inBufferCount() > 0 && back.waitingAtConsole() > 0); // backed up
+    fx.get<QAbstractButton>("Check1")->click();
+    QCOMPARE(back.read(1, 3s), QByteArray("\x88"));
+    flood.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(back.waitingAtConsole() == 0 && port->inBufferCount() == 0, 30000);
+    back.write(QByteArray(1, '\x0A'));
+    QTRY_COMPARE(fx.get<QLabel>("lblValue")->text(), QStringLiteral("10R/Min"));
+    QVERIFY(fx.boxes.messages().isEmpty());
+
+    // Gone again while a turn holds the console: the centring frame fails.
+    fx.edit("ChangeTime")->setText(QStringLiteral("300"));
+    std::thread car([&] {
+        back.read(1, 3s); // the turn frame
+        back.vanish();
+    });
+    fx.click("Left");
+    car.join();
+    gone(1);
 }
 
 QTEST_MAIN(TestReconnect)

@@ -1,14 +1,49 @@
-// The serial port service against a pseudo-terminal standing in for the car.
+// The serial unit: the port service against a pseudo-terminal standing in for the car, which
+// listed entry may open, which device it finds, what a failed open is put down to, and which
+// present device is the one that vanished (the rule a reconnect relies on never to open
+// someone else's adapter).
+#include "common/failure.h"
 #include "ptypair.h"
 #include "serial/commport.h"
+#include "serial/devicematch.h"
+#include "serial/openfailure.h"
+#include "serial/portmap.h"
 #include "support/checks.h"
 
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace smartcar;
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
+using Outcome = DeviceMatch::Outcome;
+
+Q_DECLARE_METATYPE(DeviceIdentity)
+Q_DECLARE_METATYPE(Outcome)
+
+namespace {
+constexpr quint16 kFtdi = 0x0403, kFt232 = 0x6001, kWch = 0x1a86, kCh340 = 0x7523;
+
+DeviceIdentity usb(const QString& path, quint16 vendor, quint16 product, const QString& serial)
+{
+    return {path, vendor, product, serial};
+}
+
+// A Bluetooth link, a pseudo-terminal behind a link: nothing known but the path.
+DeviceIdentity bare(const QString& path)
+{
+    return {path, {}, {}, {}};
+}
+} // namespace
 
 class TestSerial : public QObject
 {
@@ -18,6 +53,17 @@ private slots:
     void troubledLine();
     void writeTheLineTakesOnlyPartOf_data();
     void writeTheLineTakesOnlyPartOf();
+    void assignment_data();
+    void assignment();
+    void lookupSeesTheDirectoryAsItIsNow();
+    void openFailureCauses();
+    void nodeThatIsNoLine_data();
+    void nodeThatIsNoLine();
+    void otherProgramsLock_data();
+    void otherProgramsLock();
+    void sameDevice_data();
+    void sameDevice();
+    void bareTerminalNumbersAreNeverLookedFor();
 };
 
 namespace {
@@ -74,10 +120,7 @@ void TestSerial::troubledLine()
     // A busy line fails one send and keeps the port.
     car.holdConsoleOutput(flowControl);
     const qsizetype backlog = flowControl ? 0 : car.backUpConsoleOutput('A');
-    const QString report = outcome([&] {
-        port.output(bytes({0x85, 0x60}));
-        return QString();
-    });
+    const QString report = failureOf([&] { port.output(bytes({0x85, 0x60})); });
     QVERIFY2(report.contains(QStringLiteral("发送超时")), qPrintable(report));
     QVERIFY(port.portOpen());
     // The line moves again: nothing of the failed frame follows, and the next frame is whole
@@ -102,11 +145,7 @@ void TestSerial::troubledLine()
     car.vanish();
     QTRY_COMPARE(gone, 1);
     QVERIFY(!openWhenTold && !port.portOpen());
-    QCOMPARE(outcome([&] {
-                 port.output("\x87");
-                 return QString();
-             }),
-             Failure::portNotOpen().describe());
+    QCOMPARE(failureOf([&] { port.output("\x87"); }), Failure::portNotOpen().describe());
 }
 
 void TestSerial::writeTheLineTakesOnlyPartOf_data()
@@ -144,9 +183,8 @@ void TestSerial::writeTheLineTakesOnlyPartOf()
     port.output(bytes({0x86, 0x30})); // still in the line: the car has not read it yet
     port.script = script;
     port.stuck = stuck;
-    QCOMPARE(outcome([&] {
+    QCOMPARE(failureOf([&] {
                  port.output(bytes({0x85, 0x60}));
-                 return QString();
              }),
              failure.isEmpty() ? QString() : Failure::portFailure(failure).describe());
     QVERIFY(port.portOpen());
@@ -156,6 +194,309 @@ void TestSerial::writeTheLineTakesOnlyPartOf()
         port.output(bytes({0x87}));
         QCOMPARE(car.read(int(carGets.size()) + 1, 2s), carGets + bytes({0x87}));
     }
+}
+
+using Overrides = QMap<int, QString>; // SMARTCAR_COM<n> by n
+
+void TestSerial::assignment_data()
+{
+    QTest::addColumn<QStringList>("present"); // names in /dev
+    QTest::addColumn<Overrides>("overrides");
+    // From COM1 on, empty for no device; the entries after keep ttyS<n-1>.
+    QTest::addColumn<QStringList>("devices");
+    QTest::newRow("linksNeverOnTheUsbEntriesOtherNamesIgnored")
+        << QStringList{"rfcomm3", "ttyUSB",   "ttyUSBa",  "ttyUSB0.lock", "ttyS4",
+                       "usbmon0", "ttyACM-1", "xrfcomm0", "rfcomm1"}
+        << Overrides{}
+        << QStringList{
+               "/dev/ttyS0",   "/dev/ttyS1",  QString(), QString(),
+               "/dev/rfcomm1", "/dev/rfcomm3"}; // no adapter: the USB entries stand for no device
+    QTest::newRow("usbByNumberThenAcmThenLinksOverridesWinTheOthersMoveOnWithNoHoles")
+        << QStringList{"ttyUSB10", "rfcomm0", "ttyUSB2", "ttyACM0", "ttyUSB9", "ttyUSB1", "rfcomm1"}
+        << Overrides{{3, "/tmp/car"}, {6, "/dev/ttyS9"}}
+        << QStringList{"/dev/ttyS0",   "/dev/ttyS1",   "/tmp/car",     "/dev/ttyUSB1",
+                       "/dev/ttyUSB2", "/dev/ttyS9",   "/dev/ttyUSB9", "/dev/ttyUSB10",
+                       "/dev/ttyACM0", "/dev/rfcomm0", "/dev/rfcomm1"};
+    QStringList many;
+    QStringList first18;
+    for (int k = 0; k < 25; ++k) {
+        many << u"ttyUSB%1"_s.arg(k);
+        if (k < 18)
+            first18 << u"/dev/ttyUSB%1"_s.arg(k);
+    }
+    QTest::newRow("moreAdaptersThanEntries")
+        << many << Overrides{} << QStringList{"/dev/ttyS0", "/dev/ttyS1"} + first18;
+}
+
+void TestSerial::assignment()
+{
+    QFETCH(QStringList, present);
+    QFETCH(Overrides, overrides);
+    QFETCH(QStringList, devices);
+    for (qsizetype n = devices.size(); n < 20; ++n)
+        devices << u"/dev/ttyS%1"_s.arg(n);
+    QCOMPARE(assignPortDevices(u"/dev"_s, present, overrides), devices);
+}
+
+void TestSerial::lookupSeesTheDirectoryAsItIsNow()
+{
+    QVERIFY(isOpenableIndex(16) && !isOpenableIndex(17) && !isOpenableIndex(-1)); // COM1-COM17
+    QTemporaryDir dir;
+    setDeviceDirectory(dir.path());
+    const auto restore = qScopeGuard([] { setDeviceDirectory(QString()); });
+    const QString adapter = dir.filePath(u"ttyUSB0"_s);
+    // A USB entry with no adapter stands for no port at all, and says so when opened.
+    QCOMPARE(deviceForPort(3), QString());
+    CommPort port;
+    port.setCommPort(3);
+    const QString detail = failureOf([&] { port.setPortOpen(true); });
+    QVERIFY2(detail.contains(u"没有插上 COM3(USB) 对应的 USB 串口适配器"_s)
+                 && detail.contains(u"ls /dev/ttyUSB* /dev/ttyACM*"_s)
+                 && !detail.contains(u"ttyS"_s),
+             qPrintable(detail));
+
+    // Plugged in after the first look; a link counts as a node.
+    QVERIFY(QFile::link(u"/dev/null"_s, adapter));
+    QCOMPARE(deviceForPort(3), adapter);
+    QCOMPARE(portToolTips().mid(2, 3),
+             (QStringList{adapter, u"未发现 USB 串口适配器"_s,
+                          dir.filePath(u"ttyS4"_s) + u"（未发现设备）"_s}));
+
+    // The variable takes the adapter for COM1, however its path is written, away from COM3.
+    const QString written = dir.path() + u"//ttyUSB0"_s;
+    {
+        const ScopedEnv com1("SMARTCAR_COM1", written.toLocal8Bit());
+        QVERIFY(deviceForPort(1) == written && deviceForPort(3).isEmpty());
+        QCOMPARE(portToolTips().at(2), u"未发现 USB 串口适配器"_s);
+    }
+    {
+        const ScopedEnv com1("SMARTCAR_COM1", ""); // set but empty is as if unset
+        QVERIFY(deviceForPort(1) == dir.filePath(u"ttyS0"_s) && deviceForPort(3) == adapter);
+    }
+    // A variable still wins over the lookup on a USB entry.
+    const ScopedEnv com4("SMARTCAR_COM4", "/dev/smartcar-test-none");
+    QCOMPARE(portToolTips().at(3), u"/dev/smartcar-test-none（未发现设备）"_s);
+}
+
+void TestSerial::openFailureCauses()
+{
+    QTemporaryDir dir;
+    // Searchable by everyone, so that only the node itself can refuse.
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QString device = dir.filePath(u"ttyUSB0"_s);
+    // The machine's own lock folders may hold a live lock for a real ttyUSB0.
+    QTemporaryDir locks;
+    const QStringList lockDirs{locks.path()};
+    const auto explain = [&] {
+        return explainOpenFailure(diagnoseOpenFailure(device, {}, lockDirs));
+    };
+
+    // A link left behind for an adapter that is gone: as if no device were there.
+    QVERIFY(QFile::link(dir.filePath(u"gone"_s), device));
+    QCOMPARE(explain(), u"未找到设备 %1：请检查适配器是否已插好。"_s.arg(device));
+
+    // A node the user may not open, its group read from the node; root opens any node, so it
+    // is "nobody" for the moment (the saved id lets it back).
+    QVERIFY(QFile::remove(device) && QFile(device).open(QIODevice::WriteOnly)
+            && QFile::setPermissions(device, {}));
+    const bool root = ::geteuid() == 0;
+    QVERIFY(!root
+            || (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 0) == 0
+                && ::setresuid(65534, 65534, 0) == 0));
+    const QString refused = explain();
+    QVERIFY(!root || (::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0));
+    QCOMPARE(refused,
+             u"没有权限读写设备 %1，它属于 %2 组。\n"
+             u"请执行 sudo usermod -aG %2 $USER，然后注销并重新登录。"_s.arg(
+                 device, QFileInfo(device).group()));
+
+    // Held by another program, met through a link as the console would meet an adapter. Qt's
+    // lock (it names this pseudo-terminal, which nothing else on the machine can hold) is in
+    // the system's folders; to root, which passes Qt's exclusive claim, it is the only sign.
+    PtyPair car;
+    QVERIFY(QFile::remove(device) && QFile::link(car.slavePath(), device));
+    QSerialPort other(car.slavePath());
+    QVERIFY(other.open(QIODevice::ReadWrite));
+    QVERIFY(explainOpenFailure(diagnoseOpenFailure(device, {}))
+                .contains(device + u" 正被另一个程序占用"_s));
+    other.close();
+    // Once it is let go, the device itself shows nothing wrong: the open's own words stay.
+    QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, lockDirs)),
+             u"无法打开设备 %1：EIO"_s.arg(device));
+}
+
+void TestSerial::nodeThatIsNoLine_data()
+{
+    QTest::addColumn<QString>("node"); // in a folder of the test's own unless absolute
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("symlinkLoopIsNoMissingAdapter") << "loop"
+                                                   << "符号链接层数过多";
+    QTest::newRow("controllingTerminalAlias") << "/dev/tty"
+                                              << "不是串口设备";
+    QTest::newRow("characterDeviceThatIsNoTerminal") << "/dev/null"
+                                                     << "不是串口设备";
+    QTest::newRow("plainFile") << "file"
+                               << "不是串口设备";
+}
+
+void TestSerial::nodeThatIsNoLine()
+{
+    QFETCH(QString, node);
+    QFETCH(QString, cause);
+    QTemporaryDir dir;
+    QVERIFY(QFile::link(dir.filePath(u"loop"_s), dir.filePath(u"loop2"_s))
+            && QFile::link(dir.filePath(u"loop2"_s), dir.filePath(u"loop"_s)));
+    QFile file(dir.filePath(u"file"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString device = node.startsWith(u'/') ? node : dir.filePath(node);
+    QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, {dir.path()})),
+             u"无法打开设备 %1：%2"_s.arg(device, cause));
+}
+
+// Another program's lock file for the line the console is about to open, in a lock folder of
+// the test's own. `holder`: the test itself (alive), a process that has ended, or none (the
+// file holds `content` as it is).
+void TestSerial::otherProgramsLock_data()
+{
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<bool>("qtForm"); // otherwise ten columns, right-aligned
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("outcome"); // "busy", "unreadable" or "opens"
+    QTest::newRow("classicLockOfARunningProgramIsBusy")
+        << "alive" << false << QByteArray() << "busy";
+    QTest::newRow("qtLockOfARunningProgramIsBusy") << "alive" << true << QByteArray() << "busy";
+    QTest::newRow("classicLockOfAnEndedProgramIsStale")
+        << "ended" << false << QByteArray() << "opens";
+    QTest::newRow("textIsUnreadableNotAPermissionError")
+        << "none" << false << QByteArray("hello\n") << "unreadable";
+    QTest::newRow("numberBeyondAnyProcessIsUnreadableNotAlive")
+        << "none" << false << QByteArray("4294967296\n") << "unreadable";
+    QTest::newRow("zeroWouldSignalOurOwnGroup")
+        << "none" << false << QByteArray("0\n") << "unreadable";
+    QTest::newRow("negativeWouldSignalAGroup")
+        << "none" << false << QByteArray("  -1\n") << "unreadable";
+}
+
+void TestSerial::otherProgramsLock()
+{
+    QFETCH(QString, holder);
+    QFETCH(bool, qtForm);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, outcome);
+    qint64 pid = ::getpid();
+    if (holder == u"ended") {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(0);
+        QVERIFY(child > 0 && ::waitpid(child, nullptr, 0) == child);
+        pid = child;
+    }
+    if (holder != u"none") {
+        content = qtForm ? QByteArray::number(pid) + "\nminicom\nbench\n"
+                         : QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+    }
+    PtyPair car;
+    QTemporaryDir locks;
+    const QString lockFile = locks.filePath(u"LCK.."_s
+                                            + car.slavePath().mid(5).replace(u'/', u'_'));
+    QFile lock(lockFile);
+    QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size());
+    lock.close();
+
+    const auto found = lockedByOther(car.slavePath(), {locks.path()});
+    if (outcome == u"opens") {
+        QVERIFY(!found);
+    } else if (outcome == u"busy") {
+        QVERIFY(found && found->cause == OpenFailure::Cause::Busy);
+        QVERIFY(
+            explainOpenFailure(*found).contains(u"正被另一个程序占用（进程 %1 %2）"_s.arg(pid).arg(
+                QCoreApplication::applicationName())));
+    } else {
+        QVERIFY(found);
+        QCOMPARE(
+            explainOpenFailure(*found),
+            u"无法打开设备 %1。\n锁文件 %2 无法识别：若没有其他程序在用该设备，可删除此文件。"_s
+                .arg(car.slavePath(), lockFile));
+    }
+
+    // The port itself: it does not open past a lock it must honour, and leaves the other
+    // program's file as it found it.
+    const ScopedEnv com1("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
+    CommPort port;
+    port.setLockDirectories({locks.path()});
+    failureOf([&] { port.setPortOpen(true); });
+    QCOMPARE(port.portOpen(), outcome == u"opens");
+    QVERIFY(lock.open(QIODevice::ReadOnly));
+    QCOMPARE(lock.readAll(), content);
+}
+
+void TestSerial::sameDevice_data()
+{
+    QTest::addColumn<DeviceIdentity>("remembered");
+    QTest::addColumn<QList<DeviceIdentity>>("present");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<qsizetype>("index");
+
+    const auto ftdi = [](const QString& path, const QString& serial) {
+        return usb(path, kFtdi, kFt232, serial);
+    };
+    const auto ch340 = [](const QString& path) { return usb(path, kWch, kCh340, QString()); };
+    const QString usb0 = u"/dev/ttyUSB0"_s, usb1 = u"/dev/ttyUSB1"_s, link = u"/tmp/car"_s;
+
+    QTest::newRow("sameSerialReturningOnAnotherPath")
+        << ftdi(usb0, u"A50285BI"_s) << QList{ftdi(usb0, u"B1"_s), ftdi(usb1, u"A50285BI"_s)}
+        << Outcome::Found << qsizetype(1);
+    QTest::newRow("otherSerialAtTheSamePathIsSomeoneElses")
+        << ftdi(usb0, u"A50285BI"_s) << QList{ftdi(usb0, u"B1"_s)} << Outcome::None
+        << qsizetype(-1);
+    QTest::newRow("vendorChangedBehindTheSameSerial")
+        << ftdi(usb0, u"A50285BI"_s) << QList{usb(usb0, kWch, kFt232, u"A50285BI"_s)}
+        << Outcome::None << qsizetype(-1);
+    QTest::newRow("twoAdaptersWithTheRememberedSerialOpenNeither")
+        << ftdi(usb0, u"A50285BI"_s)
+        << QList{ftdi(usb1, u"A50285BI"_s), ftdi(u"/dev/ttyUSB2"_s, u"A50285BI"_s)}
+        << Outcome::Ambiguous << qsizetype(-1);
+    QTest::newRow("adapterWithoutSerialBackAtItsPath")
+        << ch340(usb0) << QList{ch340(usb1), ch340(usb0)} << Outcome::Found << qsizetype(1);
+    QTest::newRow("adapterWithoutSerialAtAnotherPathIsNeverTaken")
+        << ch340(usb0) << QList{ch340(usb1)} << Outcome::None << qsizetype(-1);
+    QTest::newRow("vendorChangedAtTheSamePath")
+        << ch340(usb0) << QList{usb(usb0, kFtdi, kFt232, QString())} << Outcome::None
+        << qsizetype(-1);
+    QTest::newRow("serialAppearedAtASerialLessPathIsAnotherAdapter")
+        << ch340(usb0) << QList{usb(usb0, kWch, kCh340, u"X9"_s)} << Outcome::None << qsizetype(-1);
+    QTest::newRow("zeroSerialIsNoSerialSoOnlyThePathCounts")
+        << usb(usb0, kWch, kCh340, u"0"_s)
+        << QList{usb(usb1, kWch, kCh340, u"0"_s), usb(usb0, kWch, kCh340, QString())}
+        << Outcome::Found << qsizetype(1);
+    QTest::newRow("linkWithNothingKnownBackAtItsPath")
+        << bare(link) << QList{ftdi(usb0, u"A50285BI"_s), bare(link)} << Outcome::Found
+        << qsizetype(1);
+    QTest::newRow("linkNowLeadingToAUsbAdapter")
+        << bare(link) << QList{usb(link, kWch, kCh340, QString())} << Outcome::None
+        << qsizetype(-1);
+    QTest::newRow("nothingPresent")
+        << ftdi(usb0, u"A50285BI"_s) << QList<DeviceIdentity>{} << Outcome::None << qsizetype(-1);
+}
+
+void TestSerial::sameDevice()
+{
+    QFETCH(DeviceIdentity, remembered);
+    QFETCH(QList<DeviceIdentity>, present);
+    QFETCH(Outcome, outcome);
+    QFETCH(qsizetype, index);
+    const DeviceMatch match = findSameDevice(remembered, present);
+    QCOMPARE(match.outcome, outcome);
+    QCOMPARE(match.index, index);
+}
+
+void TestSerial::bareTerminalNumbersAreNeverLookedFor()
+{
+    QVERIFY(!mayReconnect(bare(u"/dev/pts/3"_s)));
+    QVERIFY(mayReconnect(bare(u"/tmp/car"_s)));
+    QVERIFY(mayReconnect(usb(u"/dev/ttyUSB0"_s, kWch, kCh340, QString())));
+    QVERIFY(!mayReconnect(bare(QString())));
 }
 
 QTEST_GUILESS_MAIN(TestSerial)

@@ -86,19 +86,14 @@ void TestSignals::handlingBeforeComesBack_data()
 void TestSignals::handlingBeforeComesBack()
 {
     QFETCH(bool, ignored);
-    struct sigaction before = {};
-    ::sigaction(SIGHUP, nullptr, &before);
-    struct sigaction given = {};
+    struct sigaction given = {}, before = {}, during = {}, after = {};
     given.sa_handler = ignored ? SIG_IGN : SIG_DFL;
-    ::sigaction(SIGHUP, &given, nullptr);
-    struct sigaction during = {};
-    struct sigaction after = {};
+    ::sigaction(SIGHUP, &given, &before);
     {
         const EndingSignals ending;
         ::sigaction(SIGHUP, nullptr, &during);
     }
-    ::sigaction(SIGHUP, nullptr, &after);
-    ::sigaction(SIGHUP, &before, nullptr);
+    ::sigaction(SIGHUP, &before, &after);
     QCOMPARE(during.sa_handler == SIG_IGN, ignored);
     QVERIFY(after.sa_handler == given.sa_handler);
 }

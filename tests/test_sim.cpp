@@ -41,19 +41,9 @@ static QString start(QProcess& sim, const QStringList& args)
     return QString::fromLocal8Bit(sim.readLine()).trimmed();
 }
 
-// Bytes read off the line at a moment, and the wheels' signed speed at one.
-struct Read
-{
-    int ms;
-    QByteArray bytes;
-};
-struct Velocity
-{
-    int ms;
-    int signedRpm;
-};
-using Reads = QList<Read>;
-using Velocities = QList<Velocity>;
+// Bytes read off the line at a moment (ms), and the wheels' signed speed at one.
+using Reads = QList<std::pair<int, QByteArray>>;
+using Velocities = QList<std::pair<int, int>>;
 Q_DECLARE_METATYPE(Reads)
 Q_DECLARE_METATYPE(Velocities)
 
@@ -87,13 +77,13 @@ private slots:
         QFETCH(Velocities, velocities);
         CarModel car;
         FrameDecoder decoder;
-        for (const Read& read : reads)
-            for (const Frame& f : decoder.feed(read.bytes))
-                car.apply(f, CarModel::Time(read.ms));
-        for (const Velocity& v : velocities) {
-            const CarModel::Time at(v.ms);
-            QVERIFY2(car.wheelVelocity(at) == v.signedRpm && car.wheelRpm(at) == qAbs(v.signedRpm),
-                     qPrintable(QString::number(v.ms)));
+        for (const auto& [ms, bytes] : reads)
+            for (const Frame& f : decoder.feed(bytes))
+                car.apply(f, CarModel::Time(ms));
+        for (const auto& [ms, signedRpm] : velocities) {
+            const CarModel::Time at(ms);
+            QVERIFY2(car.wheelVelocity(at) == signedRpm && car.wheelRpm(at) == qAbs(signedRpm),
+                     qPrintable(QString::number(ms)));
         }
     }
 

@@ -75,7 +75,7 @@ Form1::Form1(QWidget* parent)
     buildStatusBar();
     connectHandlers();
     DriveKeys::install(this, {Advanced, Retreat, Left, Right, Stop});
-    ScreenFit::install(this, QSize(px(20370), menuBar()->sizeHint().height() + px(10740)));
+    ScreenFit::install(this, static_cast<QScrollArea*>(centralWidget()));
 
     run([this] { Form_Load(); });
 }

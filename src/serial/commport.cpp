@@ -15,6 +15,12 @@
 #include <poll.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace smartcar {
 
@@ -236,6 +242,11 @@ void CommPort::transmit(const QByteArray& bytes)
     requireOpen();
     if (bytes.isEmpty())
         return;
+    // A pulled adapter the watch has not seen yet: said as on Unix, not as a write error.
+    if (deviceGone()) {
+        closeVanished(QStringLiteral("设备已断开"));
+        throw Failure::portFailure(goneLine());
+    }
     if (m_port.write(bytes) != bytes.size()) {
         m_port.clear(QSerialPort::Output);
         throw Failure::portFailure(busyLine());
@@ -243,11 +254,15 @@ void CommPort::transmit(const QByteArray& bytes)
     // write() only fills Qt's buffer; without the event loop nothing would reach the device
     // before a blocking wait that follows (a turn's sleep). Push it out now.
     m_port.flush();
-    if (m_port.bytesToWrite() > 0 && !m_port.waitForBytesWritten(int(kOutputTimeout.count()))) {
-        m_port.clear(QSerialPort::Output);
+    const bool taken = m_port.bytesToWrite() == 0
+        || m_port.waitForBytesWritten(int(kOutputTimeout.count()));
+    // The device may have failed, and been closed, while writing.
+    if (!m_port.isOpen())
+        throw Failure::portFailure(goneLine());
+    if (!taken) {
+        m_port.clear(QSerialPort::Output); // withdrawn, so no piece of it goes out later
         throw Failure::portFailure(busyLine());
     }
-    requireOpen(); // the device may have failed, and been closed, while writing
 }
 #endif
 
@@ -332,6 +347,14 @@ bool CommPort::deviceGone() const
     // whatever is waiting to be read.
     pollfd p{int(m_port.handle()), 0, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+#elif defined(Q_OS_WIN)
+    if (!m_port.isOpen())
+        return false;
+    // The handle of a removed adapter refuses every request. Asking for the line's state
+    // costs nothing and disturbs nothing Qt relies on: Qt asks the same for its queue counts.
+    DWORD errors = 0;
+    COMSTAT state{};
+    return !::ClearCommError(m_port.handle(), &errors, &state);
 #else
     return false;
 #endif

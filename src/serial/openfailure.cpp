@@ -3,7 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -221,6 +226,30 @@ OpenFailure diagnoseOpenFailure(const QString& device, const QString& openError,
         return withCause(result, OpenFailure::Cause::NotSerial);
     return fromTrialOpen(result, path, node.st_gid);
 #else
+    // Qt's words for a failed open are the system's message alone. Asking the system again
+    // tells the cause: Windows lends a COM port to one program at a time and refuses access
+    // to any other, and a number with no port behind it (an adapter pulled, or given another
+    // number) is not found. The port is let go at once if it opens now.
+    const std::wstring path = (QStringLiteral("\\\\.\\") + device).toStdWString();
+    const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+        return result;
+    }
+    switch (::GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        result.cause = OpenFailure::Cause::Missing;
+        break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        result.cause = OpenFailure::Cause::Busy;
+        break;
+    default:
+        break;
+    }
     return result;
 #endif
 }

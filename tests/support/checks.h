@@ -28,6 +28,15 @@ inline QString outcome(const std::function<QString()>& step)
     }
 }
 
+// The user's words for what `step` failed with, or nothing when it did not.
+inline QString failureOf(const std::function<void()>& step)
+{
+    return outcome([&] {
+        step();
+        return QString();
+    });
+}
+
 // Sets an environment variable for as long as it lives, then puts back what was there before
 // (or nothing): the port map reads SMARTCAR_COM<n> from the process's environment.
 class ScopedEnv

@@ -41,6 +41,20 @@ private:
     smartcar::MessageSink m_previous;
 };
 
+// Real, shown boxes for as long as it lives, instead of the recording.
+class RealBoxes
+{
+public:
+    RealBoxes()
+        : m_recording(smartcar::setMessageSink({}))
+    {
+    }
+    ~RealBoxes() { smartcar::setMessageSink(std::move(m_recording)); }
+
+private:
+    smartcar::MessageSink m_recording;
+};
+
 // The real main window with COM1 and COM2 mapped to pseudo-terminals (car1, car2) and COM5
 // mapped to a device that does not exist. Devices are looked for in `devices`, an empty
 // directory of the test's own, so what is plugged into the machine cannot change a test.
