@@ -4,6 +4,7 @@
 #include "common/numbers.h"
 #include "common/pacedwait.h"
 #include "monitor/poll.h"
+#include "monitor/tickorder.h"
 #include "support/checks.h"
 
 #include <QElapsedTimer>
@@ -195,6 +196,39 @@ private slots:
         const std::optional<quint8> reading = readingOf(received);
         QCOMPARE(reading ? speedCaption(*reading) : QString(), caption);
         QCOMPARE(reading && isAlarm(*reading, alarm), lit);
+    }
+
+    void lateTickNeverCoversANewerReading()
+    {
+        TickOrder order;
+        const auto older = order.begin();
+        const auto newer = order.begin(); // runs inside the older one's wait
+        QVERIFY(order.show(newer));
+        QVERIFY(!order.show(older));
+        QVERIFY(order.show(order.begin()));
+    }
+
+    void onlyATickBegunAfterTheFailureTakesItOff()
+    {
+        TickOrder order;
+        const auto before = order.begin();
+        order.failed(order.begin());
+        QVERIFY(!order.succeeded(before)); // its success says nothing about the cause
+        const auto after = order.begin();
+        QVERIFY(order.succeeded(after));
+        QVERIFY(!order.succeeded(order.begin())); // nothing left to take off
+        order.failed(order.begin());
+        order.forgetFailure();
+        QVERIFY(!order.succeeded(order.begin())); // the status already moved on
+    }
+
+    void readingsTakenBeforeAnUnplugAreStale()
+    {
+        TickOrder order;
+        const auto inWait = order.begin();
+        order.unplugged();
+        QVERIFY(order.isStale(inWait));
+        QVERIFY(!order.isStale(order.begin()));
     }
 };
 

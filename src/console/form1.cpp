@@ -15,8 +15,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,13 +26,14 @@
 #include <QTimer>
 
 #include <chrono>
+#include <optional>
 
 namespace smartcar {
 
 namespace {
 
 constexpr std::chrono::milliseconds kPollInterval{100};
-const QString kStatusKey = QStringLiteral("status");
+const KeyedStatusBar::Key kStatusKey{QStringLiteral("status")};
 
 // Colours of the window tables.
 const QColor kRed(255, 0, 0);
@@ -81,6 +82,62 @@ Form1::Form1(QWidget* parent)
 
 Form1::~Form1() = default;
 
+namespace {
+
+// The kinds of control the main window is built from.
+enum class Kind { Frame, Button, Label, TextBox, CheckBox, Lamp, Ports };
+
+// One control of the main window: where it sits (in twips, within its parent) and how it
+// looks. The table below lists them in the order they are made, which is also the order the
+// Tab key visits them in.
+struct Control
+{
+    Kind kind;
+    const char* name;
+    const char* parent; // the client area when null
+    QString text;
+    QRect twips;
+    std::optional<QFont> font = {};
+    QColor colour = {};
+    QColor background = {};
+};
+
+QWidget* make(const Control& c, QWidget* parent)
+{
+    const QRect& r = c.twips;
+    QWidget* w = nullptr;
+    switch (c.kind) {
+    case Kind::Frame:
+        return frame(parent, c.name, c.text, r.x(), r.y(), r.width(), r.height());
+    case Kind::Button:
+        return button(parent, c.name, c.text, r.x(), r.y(), r.width(), r.height());
+    case Kind::Label:
+        return label(parent, c.name, c.text, r.x(), r.y(), r.width(), r.height());
+    case Kind::TextBox:
+        return textBox(parent, c.name, c.text, r.x(), r.y(), r.width(), r.height());
+    case Kind::CheckBox:
+        w = named(new QCheckBox(c.text, parent), c.name);
+        break;
+    case Kind::Lamp:
+        w = named(new Shape(parent), c.name);
+        break;
+    case Kind::Ports:
+        w = named(new PortBox(parent), c.name);
+        break;
+    }
+    placeTwips(w, r.x(), r.y(), r.width(), r.height());
+    return w;
+}
+
+template <typename W>
+void take(W*& member, const QHash<QByteArray, QWidget*>& made, const char* name)
+{
+    member = dynamic_cast<W*>(made.value(name));
+    Q_ASSERT(member);
+}
+
+} // namespace
+
 void Form1::buildControls()
 {
     // On a screen too small for the whole window the client area scrolls, while the menu bar
@@ -97,124 +154,273 @@ void Form1::buildControls()
     const QFont song12 = face(QStringLiteral("宋体"), 12);
     const QFont song1575 = face(QStringLiteral("宋体"), 15.75);
     const QFont xingkai1425 = face(QStringLiteral("华文行楷"), 14.25, QFont::Bold);
+    const QColor menu = menuColour();
+    using K = Kind;
+    const Control controls[] = {
+        {K::Frame, "Frame1", nullptr, QStringLiteral("实时控制区"), {0, 0, 20535, 10335}},
+        {K::Frame, "Frame5", "Frame1", {}, {120, 240, 14415, 9495}},
+        {K::Frame, "Frame9", "Frame5", {}, {120, 240, 8535, 8775}, {}, {}, menu},
+        {K::Frame, "Frame8", "Frame9", {}, {2880, 2520, 2655, 1695}, {}, {}, kLightGreen},
+        {K::Frame, "Frame10", "Frame5", {}, {8760, 240, 5415, 8775}, {}, {}, menu},
+        {K::Frame, "Frame11", "Frame10", QStringLiteral("功能预留区"), {240, 4920, 4935, 3495}},
+        {K::Frame,
+         "Frame6",
+         "Frame1",
+         QStringLiteral("超声测距"),
+         {9120, 720, 4935, 2295},
+         {},
+         {},
+         menu},
+        {K::Frame, "Frame7", "Frame1", QStringLiteral("串口命令栏"), {9120, 3240, 4935, 1935}},
+        {K::Frame,
+         "Frame4",
+         "Frame1",
+         QStringLiteral("Copyright Information"),
+         {14640, 240, 5655, 3135}},
+        {K::Frame, "Frame2", "Frame1", QStringLiteral("实时速度监测"), {14640, 3480, 5655, 3255}},
+        {K::Frame, "Frame3", "Frame1", QStringLiteral("设置区"), {14640, 6840, 5655, 2895}},
 
-    auto* Frame1 = frame(client, "Frame1", QStringLiteral("实时控制区"), 0, 0, 20535, 10335);
-    auto* Frame5 = frame(Frame1, "Frame5", {}, 120, 240, 14415, 9495);
-    auto* Frame9 = frame(Frame5, "Frame9", {}, 120, 240, 8535, 8775);
-    auto* Frame8 = frame(Frame9, "Frame8", {}, 2880, 2520, 2655, 1695);
-    auto* Frame10 = frame(Frame5, "Frame10", {}, 8760, 240, 5415, 8775);
-    frame(Frame10, "Frame11", QStringLiteral("功能预留区"), 240, 4920, 4935, 3495);
-    auto* Frame6 = frame(Frame1, "Frame6", QStringLiteral("超声测距"), 9120, 720, 4935, 2295);
-    auto* Frame7 = frame(Frame1, "Frame7", QStringLiteral("串口命令栏"), 9120, 3240, 4935, 1935);
-    auto* Frame4 = frame(Frame1, "Frame4", QStringLiteral("Copyright Information"), 14640, 240,
-                         5655, 3135);
-    auto* Frame2 = frame(Frame1, "Frame2", QStringLiteral("实时速度监测"), 14640, 3480, 5655, 3255);
-    auto* Frame3 = frame(Frame1, "Frame3", QStringLiteral("设置区"), 14640, 6840, 5655, 2895);
-    for (QGroupBox* g : {Frame6, Frame9, Frame10})
-        paint(g, {}, menuColour());
-    paint(Frame8, {}, kLightGreen);
+        // The driving pad.
+        {K::Button,
+         "Advanced",
+         "Frame9",
+         QStringLiteral("Advance"),
+         {3120, 360, 2175, 855},
+         song1575},
+        {K::Button, "Left", "Frame9", QStringLiteral("Left"), {120, 2880, 2175, 855}, song1575},
+        {K::Button, "Right", "Frame9", QStringLiteral("Right"), {6120, 2880, 2175, 855}, song1575},
+        {K::Button,
+         "Retreat",
+         "Frame9",
+         QStringLiteral("Retreat"),
+         {3120, 5280, 2175, 855},
+         song1575},
+        {K::Button, "Start", "Frame9", QStringLiteral("热启动"), {840, 7320, 2175, 855}, song12},
+        {K::Button, "Stop", "Frame9", QStringLiteral("冷制动"), {5280, 7320, 2175, 855}, song12},
+        {K::Label,
+         "Label10",
+         "Frame8",
+         QStringLiteral("更新速度"),
+         {120, 360, 960, 240},
+         song12,
+         {},
+         kLightGreen},
+        {K::TextBox,
+         "NewSpeed",
+         "Frame8",
+         QStringLiteral("120"),
+         {1440, 240, 855, 375},
+         song12,
+         {},
+         kLightGreen},
+        {K::Label,
+         "Label11",
+         "Frame8",
+         QStringLiteral("转向时间"),
+         {120, 1080, 960, 240},
+         song12,
+         {},
+         kLightGreen},
+        {K::TextBox,
+         "ChangeTime",
+         "Frame8",
+         QStringLiteral("2000"),
+         {1440, 960, 855, 375},
+         song12,
+         {},
+         kLightGreen},
+
+        // Ultrasonic ranging.
+        {K::CheckBox,
+         "Check1",
+         "Frame6",
+         QStringLiteral("超声测距使能"),
+         {240, 480, 1935, 375},
+         song12,
+         kNavy,
+         menu},
+        {K::Label,
+         "Label9",
+         "Frame6",
+         QStringLiteral("前方障碍物距离"),
+         {360, 1440, 1680, 240},
+         song12,
+         kNavy,
+         menu},
+        {K::TextBox,
+         "Text3",
+         "Frame6",
+         QStringLiteral("Distance"),
+         {2760, 1320, 1575, 495},
+         face(QStringLiteral("宋体"), 14.25),
+         kRed,
+         menu},
+
+        // The raw command byte.
+        {K::TextBox,
+         "command",
+         "Frame7",
+         QStringLiteral("10"),
+         {360, 720, 1575, 615},
+         face(QStringLiteral("宋体-PUA"), 21.75),
+         kOlive,
+         menu},
+        {K::Button, "Send", "Frame7", QStringLiteral("发送(Send)"), {2640, 720, 1575, 615}, song12},
+
+        // The banner.
+        {K::Label,
+         "Label2",
+         "Frame4",
+         QStringLiteral("Tavrin远程遥控智能车控制台"),
+         {480, 720, 4830, 435},
+         face(QStringLiteral("宋体-PUA"), 21.75, QFont::Bold),
+         kRed},
+        {K::Label,
+         "Label6",
+         "Frame4",
+         QStringLiteral("Orvanel"),
+         {720, 1800, 4320, 555},
+         face(QStringLiteral("华文行楷"), 26.25, QFont::Bold),
+         kGreen},
+
+        // Speed monitoring.
+        {K::Label,
+         "Label3",
+         "Frame2",
+         QStringLiteral("报警速度"),
+         {240, 480, 1455, 375},
+         xingkai1425,
+         kDarkCyan,
+         menu},
+        {K::TextBox,
+         "MaxSpeed",
+         "Frame2",
+         QStringLiteral("40"),
+         {2520, 240, 1575, 495},
+         face(QStringLiteral("宋体-PUA"), 15.75, QFont::Bold),
+         kRed,
+         menu},
+        {K::Lamp, "LED1", "Frame2", {}, {4440, 480, 1095, 855}},
+        {K::Label,
+         "Label7",
+         "Frame2",
+         QStringLiteral("接收数据长度"),
+         {240, 1440, 1800, 285},
+         xingkai1425,
+         kDarkCyan},
+        {K::TextBox,
+         "Datalen",
+         "Frame2",
+         QStringLiteral("4"),
+         {2520, 1200, 1575, 495},
+         face(QStringLiteral("MS Sans Serif"), 13.5),
+         kDarkGreen,
+         menu},
+        {K::Label,
+         "Label1",
+         "Frame2",
+         QStringLiteral("当前小车速度值"),
+         {240, 2400, 2100, 285},
+         xingkai1425,
+         kDarkCyan},
+        {K::Label,
+         "lblValue",
+         "Frame2",
+         {},
+         {2520, 2280, 1920, 495},
+         face(QStringLiteral("Arial Black"), 18, QFont::Black),
+         kRed,
+         activeCaptionColour()},
+
+        // Settings.
+        {K::Label,
+         "Label5",
+         "Frame3",
+         QStringLiteral("串口号"),
+         {120, 720, 900, 285},
+         xingkai1425,
+         kDarkCyan},
+        {K::Ports,
+         "cmbCOM",
+         "Frame3",
+         {},
+         {1200, 720, 1365, 405},
+         face(QStringLiteral("Times New Roman"), 12),
+         kGreen,
+         menu},
+        {K::Label,
+         "Label4",
+         "Frame3",
+         QStringLiteral("采样间隔"),
+         {2760, 720, 1200, 285},
+         xingkai1425,
+         kDarkCyan},
+        {K::TextBox,
+         "delaytime",
+         "Frame3",
+         QStringLiteral("10"),
+         {4200, 720, 855, 375},
+         face(QStringLiteral("宋体-PUA"), 15.75),
+         kDarkGreen,
+         menu},
+        {K::Button,
+         "cmdOpenCOM",
+         "Frame3",
+         QStringLiteral("打开端口"),
+         {120, 1680, 1590, 600},
+         song12},
+        {K::Button,
+         "cmdStart",
+         "Frame3",
+         QStringLiteral("开始通信"),
+         {2040, 1680, 1590, 600},
+         song12},
+        {K::Button, "cmdEnd", "Frame3", QStringLiteral("结束"), {3960, 1680, 1590, 600}, song12},
+    };
+
+    QHash<QByteArray, QWidget*> made;
+    for (const Control& c : controls) {
+        QWidget* w = make(c, c.parent ? made.value(c.parent) : client);
+        if (c.font)
+            w->setFont(*c.font);
+        if (c.colour.isValid() || c.background.isValid())
+            paint(w, c.colour, c.background);
+        made.insert(c.name, w);
+    }
     // Frame6 and Frame7 lie over the reserved column of Frame5; keep them on top.
-    Frame6->raise();
-    Frame7->raise();
+    made.value("Frame6")->raise();
+    made.value("Frame7")->raise();
 
-    // The driving pad.
-    Advanced = button(Frame9, "Advanced", QStringLiteral("Advance"), 3120, 360, 2175, 855,
-                      song1575);
-    Left = button(Frame9, "Left", QStringLiteral("Left"), 120, 2880, 2175, 855, song1575);
-    Right = button(Frame9, "Right", QStringLiteral("Right"), 6120, 2880, 2175, 855, song1575);
-    Retreat = button(Frame9, "Retreat", QStringLiteral("Retreat"), 3120, 5280, 2175, 855, song1575);
-    Start = button(Frame9, "Start", QStringLiteral("热启动"), 840, 7320, 2175, 855, song12);
-    Stop = button(Frame9, "Stop", QStringLiteral("冷制动"), 5280, 7320, 2175, 855, song12);
+    take(Advanced, made, "Advanced");
+    take(Left, made, "Left");
+    take(Right, made, "Right");
+    take(Retreat, made, "Retreat");
+    take(Start, made, "Start");
+    take(Stop, made, "Stop");
+    take(NewSpeed, made, "NewSpeed");
+    take(ChangeTime, made, "ChangeTime");
+    take(Check1, made, "Check1");
+    take(command, made, "command");
+    take(Send, made, "Send");
+    take(Label6, made, "Label6");
+    take(MaxSpeed, made, "MaxSpeed");
+    take(LED1, made, "LED1");
+    take(lblValue, made, "lblValue");
+    take(cmbCOM, made, "cmbCOM");
+    take(delaytime, made, "delaytime");
+    take(cmdOpenCOM, made, "cmdOpenCOM");
+    take(cmdStart, made, "cmdStart");
+    take(cmdEnd, made, "cmdEnd");
 
-    auto* Label10 = label(Frame8, "Label10", QStringLiteral("更新速度"), 120, 360, 960, 240);
-    NewSpeed = textBox(Frame8, "NewSpeed", QStringLiteral("120"), 1440, 240, 855, 375);
-    auto* Label11 = label(Frame8, "Label11", QStringLiteral("转向时间"), 120, 1080, 960, 240);
-    ChangeTime = textBox(Frame8, "ChangeTime", QStringLiteral("2000"), 1440, 960, 855, 375);
-    for (QWidget* w : std::initializer_list<QWidget*>{Label10, NewSpeed, Label11, ChangeTime}) {
-        w->setFont(song12);
-        paint(w, {}, kLightGreen);
-    }
-
-    // Ultrasonic ranging.
-    Check1 = named(new QCheckBox(QStringLiteral("超声测距使能"), Frame6), "Check1");
-    placeTwips(Check1, 240, 480, 1935, 375);
-    auto* Label9 = label(Frame6, "Label9", QStringLiteral("前方障碍物距离"), 360, 1440, 1680, 240);
-    for (QWidget* w : std::initializer_list<QWidget*>{Check1, Label9}) {
-        w->setFont(song12);
-        paint(w, kNavy, menuColour());
-    }
-    auto* Text3 = textBox(Frame6, "Text3", QStringLiteral("Distance"), 2760, 1320, 1575, 495);
-    Text3->setFont(face(QStringLiteral("宋体"), 14.25));
-    paint(Text3, kRed, menuColour());
-
-    // The raw command byte.
-    command = textBox(Frame7, "command", QStringLiteral("10"), 360, 720, 1575, 615);
-    command->setFont(face(QStringLiteral("宋体-PUA"), 21.75));
-    paint(command, kOlive, menuColour());
-    Send = button(Frame7, "Send", QStringLiteral("发送(Send)"), 2640, 720, 1575, 615, song12);
-
-    // The banner.
-    auto* Label2 = label(Frame4, "Label2", QStringLiteral("Tavrin远程遥控智能车控制台"), 480, 720,
-                         4830, 435);
-    Label2->setFont(face(QStringLiteral("宋体-PUA"), 21.75, QFont::Bold));
-    // The banner's face is often missing; a wider substitute must still show the whole title.
-    QFont banner = Label2->font();
-    while (QFontMetrics(banner).horizontalAdvance(Label2->text()) > Label2->width()
-           && banner.pointSizeF() > 8)
-        banner.setPointSizeF(banner.pointSizeF() - 0.75);
-    Label2->setFont(banner);
-    paint(Label2, kRed);
-    Label6 = label(Frame4, "Label6", QStringLiteral("Orvanel"), 720, 1800, 4320, 555);
-    Label6->setFont(face(QStringLiteral("华文行楷"), 26.25, QFont::Bold));
-    paint(Label6, kGreen);
-
-    // Speed monitoring.
-    auto* Label3 = label(Frame2, "Label3", QStringLiteral("报警速度"), 240, 480, 1455, 375);
-    MaxSpeed = textBox(Frame2, "MaxSpeed", QStringLiteral("40"), 2520, 240, 1575, 495);
-    MaxSpeed->setFont(face(QStringLiteral("宋体-PUA"), 15.75, QFont::Bold));
-    paint(MaxSpeed, kRed, menuColour());
-    LED1 = named(new Shape(Frame2), "LED1");
-    placeTwips(LED1, 4440, 480, 1095, 855);
-    auto* Label7 = label(Frame2, "Label7", QStringLiteral("接收数据长度"), 240, 1440, 1800, 285);
-    auto* Datalen = textBox(Frame2, "Datalen", QStringLiteral("4"), 2520, 1200, 1575, 495);
-    Datalen->setFont(face(QStringLiteral("MS Sans Serif"), 13.5));
-    paint(Datalen, kDarkGreen, menuColour());
-    auto* Label1 = label(Frame2, "Label1", QStringLiteral("当前小车速度值"), 240, 2400, 2100, 285);
-    lblValue = label(Frame2, "lblValue", QString(), 2520, 2280, 1920, 495);
-    lblValue->setFont(face(QStringLiteral("Arial Black"), 18, QFont::Black));
-    paint(lblValue, kRed, activeCaptionColour());
-
-    // Settings.
-    auto* Label5 = label(Frame3, "Label5", QStringLiteral("串口号"), 120, 720, 900, 285);
-    auto* portBox = named(new PortBox(Frame3), "cmbCOM");
-    portBox->beforeShowing = [this] { refreshPortToolTips(); };
-    cmbCOM = portBox;
-    placeTwips(cmbCOM, 1200, 720, 1365, 405);
-    cmbCOM->setEditable(true);
-    cmbCOM->setInsertPolicy(QComboBox::NoInsert);
-    cmbCOM->setCompleter(nullptr);
     cmbCOM->setMaxVisibleItems(20);
-    cmbCOM->setFont(face(QStringLiteral("Times New Roman"), 12));
-    paint(cmbCOM, kGreen, menuColour());
-    // Typing into the box is no selection. Qt would pick a matching entry when editing
-    // finishes (Enter or focus leaving) and report it as activated; that must not happen.
-    QObject::disconnect(cmbCOM->lineEdit(), &QLineEdit::editingFinished, cmbCOM, nullptr);
-    QObject::disconnect(cmbCOM->lineEdit(), &QLineEdit::returnPressed, cmbCOM, nullptr);
-    auto* Label4 = label(Frame3, "Label4", QStringLiteral("采样间隔"), 2760, 720, 1200, 285);
-    delaytime = textBox(Frame3, "delaytime", QStringLiteral("10"), 4200, 720, 855, 375);
-    delaytime->setFont(face(QStringLiteral("宋体-PUA"), 15.75));
-    paint(delaytime, kDarkGreen, menuColour());
-    cmdOpenCOM = button(Frame3, "cmdOpenCOM", QStringLiteral("打开端口"), 120, 1680, 1590, 600,
-                        song12);
-    cmdStart = button(Frame3, "cmdStart", QStringLiteral("开始通信"), 2040, 1680, 1590, 600,
-                      song12);
-    cmdEnd = button(Frame3, "cmdEnd", QStringLiteral("结束"), 3960, 1680, 1590, 600, song12);
-
-    for (QLabel* l : {Label3, Label4, Label5, Label7, Label1}) {
-        l->setFont(xingkai1425);
-        paint(l, kDarkCyan);
-    }
-    paint(Label3, kDarkCyan, menuColour());
+    // The banner's face is often missing; a wider substitute must still show the whole title.
+    QLabel* banner = nullptr;
+    take(banner, made, "Label2");
+    QFont font = banner->font();
+    while (QFontMetrics(font).horizontalAdvance(banner->text()) > banner->width()
+           && font.pointSizeF() > 8)
+        font.setPointSizeF(font.pointSizeF() - 0.75);
+    banner->setFont(font);
 }
 
 void Form1::buildMenu()
@@ -267,7 +473,7 @@ void Form1::connectHandlers()
     on(cmdOpenCOM, &QPushButton::clicked, &Form1::cmdOpenCOM_Click);
     on(cmdStart, &QPushButton::clicked, &Form1::cmdStart_Click);
     on(cmdEnd, &QPushButton::clicked, &Form1::cmdEnd_Click);
-    on(cmbCOM, &QComboBox::activated, &Form1::cmbCOM_Click);
+    on(cmbCOM, &PortBox::picked, &Form1::cmbCOM_Click);
     on(Timer1, &QTimer::timeout, &Form1::Timer1_Timer);
     on(Int, &QAction::triggered, &Form1::Int_Click);
     on(commlist, &QAction::triggered, &Form1::commlist_Click);
@@ -275,8 +481,6 @@ void Form1::connectHandlers()
     on(user, &QAction::triggered, &Form1::user_Click);
     on(Exit, &QAction::triggered, &Form1::Exit_Click);
 
-    connect(cmbCOM->lineEdit(), &QLineEdit::textEdited, this, &Form1::onPortTextEdited);
-    connect(cmbCOM, &QComboBox::currentIndexChanged, this, &Form1::updatePortToolTip);
     connect(MSComm1, &CommPort::disconnected, this, &Form1::onPortDisconnected);
     connect(m_reconnect, &Reconnect::reconnected, this, &Form1::onReconnected);
     connect(m_reconnect, &Reconnect::stillWaiting, this, &Form1::onStillWaiting);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/failure.h"
+#include "monitor/tickorder.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -11,7 +12,6 @@
 
 class QAction;
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -23,6 +23,7 @@ enum class CarCode : quint8;
 class CommPort;
 class Instrument;
 class KeyedStatusBar;
+class PortBox;
 class Reconnect;
 class Shape;
 
@@ -93,10 +94,6 @@ private:
     void fillPortList();
     // Selects an entry from code; runs the change step exactly as the operator's pick does.
     void selectPortEntry(int index);
-    void onPortTextEdited(const QString& text);
-    // Looks at the devices and sets every entry's tooltip, then the box's.
-    void refreshPortToolTips();
-    void updatePortToolTip();
     void onPortDisconnected(const QString& reason);
     void onReconnected(const QString& device);
     void onStillWaiting(const QString& cause);
@@ -147,7 +144,7 @@ private:
     QLabel* lblValue = nullptr;
 
     // Settings.
-    QComboBox* cmbCOM = nullptr;
+    PortBox* cmbCOM = nullptr;
     QLineEdit* delaytime = nullptr;
     QPushButton* cmdOpenCOM = nullptr;
     QPushButton* cmdStart = nullptr;
@@ -181,11 +178,7 @@ private:
 
     Instrument* m_instrument = nullptr;
 
-    // Poll ticks by the order they began in; see Timer1_Timer.
-    quint64 m_ticksBegun = 0;
-    quint64 m_lastShownTick = 0;
-    quint64 m_lastFailedTick = 0;       // 0 once a later tick has succeeded
-    quint64 m_lastTickBeforeUnplug = 0; // its reading and earlier ones are old news
+    TickOrder m_ticks; // what a poll tick that finishes late may still do
     int m_handlerDepth = 0;
     bool m_released = false;
     bool m_deleteScheduled = false;

@@ -2,14 +2,13 @@
 #include "console/form1.h"
 
 #include "console/errorreport.h"
+#include "console/portbox.h"
 #include "serial/commport.h"
 #include "serial/portmap.h"
 #include "serial/reconnect.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -50,10 +49,7 @@ void Form1::Int_Click()
 
 void Form1::fillPortList()
 {
-    cmbCOM->clear();
-    const QStringList texts = portListTexts();
-    cmbCOM->addItems(texts);
-    refreshPortToolTips();
+    cmbCOM->setPorts(portListTexts());
     selectPortEntry(0);
     if (m_released)
         return;
@@ -64,39 +60,6 @@ void Form1::selectPortEntry(int index)
 {
     cmbCOM->setCurrentIndex(index);
     cmbCOM_Click();
-}
-
-void Form1::onPortTextEdited(const QString& text)
-{
-    // Typed text leaves no entry selected. Clearing the index clears the text as well, so
-    // put the operator's text back where it was.
-    if (cmbCOM->currentIndex() == -1)
-        return;
-    QLineEdit* edit = cmbCOM->lineEdit();
-    const int cursor = edit->cursorPosition();
-    const QSignalBlocker block(cmbCOM);
-    cmbCOM->setCurrentIndex(-1);
-    cmbCOM->setEditText(text);
-    edit->setCursorPosition(cursor);
-    updatePortToolTip();
-}
-
-void Form1::refreshPortToolTips()
-{
-    // One look at the devices for every entry, so the list and the box never disagree.
-    const QStringList tips = portToolTips();
-    for (int i = 0; i < tips.size() && i < cmbCOM->count(); ++i)
-        cmbCOM->setItemData(i, tips.at(i), Qt::ToolTipRole);
-    updatePortToolTip();
-}
-
-void Form1::updatePortToolTip()
-{
-    // Only copies the entry's text: asking the system about its ports takes tens of
-    // milliseconds, too long for every change of entry, and the box looks again anyway
-    // before its tooltip is shown.
-    const int index = cmbCOM->currentIndex();
-    cmbCOM->setToolTip(index < 0 ? QString() : cmbCOM->itemData(index, Qt::ToolTipRole).toString());
 }
 
 void Form1::cmbCOM_Click()
@@ -147,7 +110,7 @@ void Form1::onPortDisconnected(const QString&)
         return;
     // Whatever is on lblValue now, or is shown by a tick that read it before this, is no longer
     // the car's speed.
-    m_lastTickBeforeUnplug = m_ticksBegun;
+    m_ticks.unplugged();
     showReadingStale(true);
     // The poll would only fail on the closed port from now on; stop it so the message stays,
     // and let the button offer to start it again.
@@ -168,7 +131,7 @@ void Form1::onReconnected(const QString& device)
     // operator's decision.
     cmdOpenCOM->setEnabled(false);
     cmdStart->setEnabled(true);
-    m_lastFailedTick = 0; // ticks the operator started while waiting failed on the closed port
+    m_ticks.forgetFailure(); // ticks started while waiting failed on the closed port
     if (m_resumeMonitoring && !Timer1->isActive()) {
         Timer1->start();
         cmdStart->setText(QStringLiteral("停止检测"));

@@ -42,11 +42,9 @@ void Form1::cmdStart_Click()
 
 void Form1::Timer1_Timer()
 {
-    // Ticks may overlap. Qt holds back Timer1's next tick until this one returns, but
-    // restarting monitoring during a tick's wait makes a fresh timer whose ticks run inside
-    // that wait. Each tick is numbered as it begins: a tick never keeps another from running,
-    // and one that finishes late never covers a newer reading with its older one.
-    const quint64 tick = ++m_ticksBegun;
+    // Ticks may overlap (see TickOrder); one that finishes late never covers a newer reading
+    // with its older one.
+    const TickOrder::Tick tick = m_ticks.begin();
 
     int waiting = 0;
     std::optional<quint8> reading;
@@ -61,7 +59,7 @@ void Form1::Timer1_Timer()
         // The tick comes back every 100 ms with the same cause, so a box would pop up ten
         // times a second. The status panel carries it instead, and the timer keeps running
         // so that monitoring resumes by itself once the cause is gone.
-        m_lastFailedTick = tick;
+        m_ticks.failed(tick);
         setStatus(QStringLiteral("接收失败：") + failure.describe());
         return;
     }
@@ -69,20 +67,16 @@ void Form1::Timer1_Timer()
     // The tick succeeded: the port was read and the whole interval waited. The first success
     // that began after the latest failure takes the failure off the status panel, as long as
     // monitoring is still on; stopping, a port change or an unplug leave their own text.
-    if (m_lastFailedTick != 0 && tick > m_lastFailedTick) {
-        m_lastFailedTick = 0;
-        if (Timer1->isActive())
-            setStatus(QStringLiteral("智能车连接成功"));
-    }
+    if (m_ticks.succeeded(tick) && Timer1->isActive())
+        setStatus(QStringLiteral("智能车连接成功"));
 
     // The count is the one taken before the wait. A port change inside the wait may have
     // closed the port by now, so nothing below may touch it.
-    if (waiting <= 0 || !reading || tick < m_lastShownTick)
+    if (waiting <= 0 || !reading || !m_ticks.show(tick))
         return;
-    m_lastShownTick = tick;
     lblValue->setText(speedCaption(*reading));
     lblValue->adjustSize();
-    showReadingStale(tick <= m_lastTickBeforeUnplug);
+    showReadingStale(m_ticks.isStale(tick));
     const bool alarm = isAlarm(*reading, MaxSpeed->text());
     if (alarm)
         LED1->setFillColor(kAlarmGreen);

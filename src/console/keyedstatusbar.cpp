@@ -20,8 +20,7 @@ KeyedStatusBar::KeyedStatusBar(QWidget* parent)
     m_clock.start();
 }
 
-QLabel* KeyedStatusBar::addPanel(int widthTwips, Style style, const QString& text,
-                                 const QString& key)
+QLabel* KeyedStatusBar::addPanel(int widthTwips, Style style, const QString& text, const Key& key)
 {
     auto* label = new QLabel(this);
     // A panel may carry a device path or the system's words: shown as written, never as markup.
@@ -32,9 +31,9 @@ QLabel* KeyedStatusBar::addPanel(int widthTwips, Style style, const QString& tex
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label->setFixedWidth(px(widthTwips));
     label->setIndent(2);
-    if (!key.isEmpty()) {
-        label->setObjectName(QStringLiteral("panel_") + key);
-        m_keyed.insert(key, label);
+    if (!key.name.isEmpty()) {
+        label->setObjectName(QStringLiteral("panel_") + key.name);
+        m_keyed.insert(key.name, label);
     }
     if (style == Style::Date)
         m_datePanels << label;
@@ -45,9 +44,9 @@ QLabel* KeyedStatusBar::addPanel(int widthTwips, Style style, const QString& tex
     return label;
 }
 
-QLabel* KeyedStatusBar::panel(const QString& key) const
+QLabel* KeyedStatusBar::panel(const Key& key) const
 {
-    return m_keyed.value(key, nullptr);
+    return m_keyed.value(key.name, nullptr);
 }
 
 void KeyedStatusBar::letShrink(QLabel* panel)

@@ -16,12 +16,18 @@ class KeyedStatusBar : public QStatusBar
 public:
     enum class Style { Text, Date, Time };
 
+    // What a panel is found by; a type of its own, so that it cannot change places with the
+    // panel's text.
+    struct Key
+    {
+        QString name;
+    };
+
     explicit KeyedStatusBar(QWidget* parent = nullptr);
 
-    QLabel* addPanel(int widthTwips, Style style, const QString& text = {},
-                     const QString& key = {});
+    QLabel* addPanel(int widthTwips, Style style, const QString& text = {}, const Key& key = {});
     // nullptr when no panel has that key.
-    QLabel* panel(const QString& key) const;
+    QLabel* panel(const Key& key) const;
     // Lets a panel of fixed text give up width when the bar is narrower than all its panels
     // together; it keeps its full width whenever there is room, and its tooltip shows the
     // whole text. The other panels keep theirs, the keyed ones above all.

@@ -10,7 +10,7 @@
 
 namespace smartcar {
 
-QFont face(const QString& family, qreal points, int weight)
+QFont face(const QString& family, qreal points, QFont::Weight weight)
 {
     static const QHash<QString, QStringList> fallbacks = {
         {QStringLiteral("宋体-PUA"),
@@ -35,7 +35,7 @@ QFont face(const QString& family, qreal points, int weight)
     QFont f;
     f.setFamilies(fallbacks.value(family, {family}));
     f.setPointSizeF(points);
-    f.setWeight(QFont::Weight(weight));
+    f.setWeight(weight);
     return f;
 }
 

@@ -16,7 +16,7 @@ namespace smartcar {
 // control carries its name as objectName, so tests and tools find it with findChild.
 
 // A typeface of the window tables, followed by what a machine without it likely has.
-QFont face(const QString& family, qreal points, int weight = QFont::Normal);
+QFont face(const QString& family, qreal points, QFont::Weight weight = QFont::Normal);
 
 // Text colour and, when given, a filled background.
 void paint(QWidget* w, const QColor& text, const QColor& background = {});

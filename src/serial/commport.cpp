@@ -171,13 +171,19 @@ void CommPort::output(const QByteArray& bytes)
         emit sent(bytes);
 }
 
+#ifdef Q_OS_UNIX
 void CommPort::transmit(const QByteArray& bytes)
 {
     requireOpen();
     if (bytes.isEmpty())
         return;
-#ifdef Q_OS_UNIX
     const int fd = int(m_port.handle());
+    requireRoom(fd);
+    writeFrame(fd, bytes);
+}
+
+void CommPort::requireRoom(int fd)
+{
     // A frame is started only when the line can take it now. A stopped or backed-up line
     // reports no room long before its last byte is taken, so a one- or two-byte frame that
     // finds room goes out whole.
@@ -195,7 +201,10 @@ void CommPort::transmit(const QByteArray& bytes)
     }
     if (!(room.revents & POLLOUT))
         throw Failure::portFailure(busyLine());
+}
 
+void CommPort::writeFrame(int fd, const QByteArray& bytes)
+{
     // Straight to the descriptor, not through Qt's write buffer: Qt keeps what the device did
     // not take and writes it by itself once the line moves, so a frame reported as failed
     // would reach the car later, or its tail would join the next frame.
@@ -226,7 +235,13 @@ void CommPort::transmit(const QByteArray& bytes)
     // Only now is the queue emptied, with everything in it.
     m_port.clear(QSerialPort::Output);
     throw Failure::portFailure(QStringLiteral("发送超时：线路已清空，之前的帧可能未发出"));
+}
 #else
+void CommPort::transmit(const QByteArray& bytes)
+{
+    requireOpen();
+    if (bytes.isEmpty())
+        return;
     // A pulled adapter the watch has not seen yet: said as on Unix, not as a write error.
     if (deviceGone()) {
         closeVanished(QStringLiteral("设备已断开"));
@@ -248,8 +263,8 @@ void CommPort::transmit(const QByteArray& bytes)
         m_port.clear(QSerialPort::Output); // withdrawn, so no piece of it goes out later
         throw Failure::portFailure(busyLine());
     }
-#endif
 }
+#endif
 
 qint64 CommPort::writeToLine(int fd, const char* data, qint64 size)
 {

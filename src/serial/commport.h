@@ -89,7 +89,12 @@ private:
     // Writes the rest of a frame whose head the line has taken, waiting a short time for
     // room; false if it could not (the port may have been closed as gone meanwhile).
     bool finishFrame(int fd, QByteArray rest);
+    // The send itself; Unix writes to the descriptor, elsewhere Qt's buffer is pushed out.
     void transmit(const QByteArray& bytes);
+    // Unix: throws unless the line can take a frame now, closing the port if the device went.
+    void requireRoom(int fd);
+    // Unix: one frame straight to the descriptor, the whole of it or a failure.
+    void writeFrame(int fd, const QByteArray& bytes);
 
     QSerialPort m_port;
     int m_portNumber = 1;

@@ -85,6 +85,72 @@ QString processName(qint64 pid)
         return QString();
     return QString::fromLocal8Bit(comm.readAll()).trimmed();
 }
+
+OpenFailure withCause(OpenFailure result, OpenFailure::Cause cause)
+{
+    result.cause = cause;
+    return result;
+}
+
+OpenFailure refused(OpenFailure result, gid_t group)
+{
+    result.cause = OpenFailure::Cause::NoPermission;
+    result.group = groupName(group);
+    return result;
+}
+
+// The node itself could not be looked at.
+OpenFailure fromStatError(OpenFailure result, int error)
+{
+    switch (error) {
+    case EACCES: // a directory on the way may not be searched
+        return withCause(result, OpenFailure::Cause::NoPermission);
+    case ELOOP:
+        result.reason = QStringLiteral("符号链接层数过多");
+        return result;
+    case ENOENT:
+    case ENOTDIR:
+        return withCause(result, OpenFailure::Cause::Missing);
+    default:
+        result.reason = QString::fromLocal8Bit(std::strerror(error));
+        return result;
+    }
+}
+
+// /dev/tty, /dev/console and /dev/ptmx stand for other terminals; none is a line of its own.
+bool isLineNode(const struct stat& node)
+{
+    return S_ISCHR(node.st_mode) && !(major(node.st_rdev) == 5 && minor(node.st_rdev) <= 2);
+}
+
+// Opens the device once more to hear the cause from the system itself. Non-blocking, so a
+// line waiting for carrier does not hold the console; no controlling terminal; no exclusive
+// claim, so nothing is left behind.
+OpenFailure fromTrialOpen(OpenFailure result, const QByteArray& path, gid_t group)
+{
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        const bool terminal = ::isatty(fd);
+        ::close(fd);
+        // Otherwise nothing wrong to see now: keep what the open said.
+        return terminal ? result : withCause(result, OpenFailure::Cause::NotSerial);
+    }
+    const int error = errno;
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return refused(result, group);
+    case EBUSY:
+        return withCause(result, OpenFailure::Cause::Busy);
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return withCause(result, OpenFailure::Cause::Missing);
+    default:
+        result.reason = QString::fromLocal8Bit(std::strerror(error));
+        return result;
+    }
+}
 } // namespace
 #endif
 
@@ -148,67 +214,17 @@ OpenFailure diagnoseOpenFailure(const QString& device, const QString& openError,
     struct stat node
     {
     };
-    if (::stat(path.constData(), &node) != 0) {
-        switch (errno) {
-        case EACCES: // a directory on the way may not be searched
-            result.cause = OpenFailure::Cause::NoPermission;
-            break;
-        case ELOOP:
-            result.reason = QStringLiteral("符号链接层数过多");
-            break;
-        case ENOENT:
-        case ENOTDIR:
-            result.cause = OpenFailure::Cause::Missing;
-            break;
-        default:
-            result.reason = QString::fromLocal8Bit(std::strerror(errno));
-            break;
-        }
-        return result;
-    }
+    if (::stat(path.constData(), &node) != 0)
+        return fromStatError(result, errno);
     // A lock file first: reading it disturbs nobody, while opening a serial line can toggle
     // its modem lines.
     if (const auto locked = lockedByOther(device, lockDirectories))
         return *locked;
-    const auto refused = [&] {
-        result.cause = OpenFailure::Cause::NoPermission;
-        result.group = groupName(node.st_gid);
-        return result;
-    };
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
-        return refused();
-    // /dev/tty, /dev/console and /dev/ptmx stand for other terminals; none is a line of its own.
-    if (!S_ISCHR(node.st_mode) || (major(node.st_rdev) == 5 && minor(node.st_rdev) <= 2)) {
-        result.cause = OpenFailure::Cause::NotSerial;
-        return result;
-    }
-    // Non-blocking, so a line waiting for carrier does not hold the console; no controlling
-    // terminal; no exclusive claim, so nothing is left behind.
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        const bool terminal = ::isatty(fd);
-        ::close(fd);
-        if (!terminal)
-            result.cause = OpenFailure::Cause::NotSerial;
-        return result; // otherwise nothing wrong to see now: keep what the open said
-    }
-    const int error = errno;
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return refused();
-    case EBUSY:
-        result.cause = OpenFailure::Cause::Busy;
-        return result;
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-        result.cause = OpenFailure::Cause::Missing;
-        return result;
-    default:
-        result.reason = QString::fromLocal8Bit(std::strerror(error));
-        return result;
-    }
+        return refused(result, node.st_gid);
+    if (!isLineNode(node))
+        return withCause(result, OpenFailure::Cause::NotSerial);
+    return fromTrialOpen(result, path, node.st_gid);
 #else
     // Qt's words for a failed open are the system's message alone. Asking the system again
     // tells the cause: Windows lends a COM port to one program at a time and refuses access

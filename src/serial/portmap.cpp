@@ -28,32 +28,41 @@ QString& directorySetting()
     return directory;
 }
 
-// The kinds of serial device handed out automatically, in the order they are handed out.
-const char* const kAdapterPrefixes[] = {"ttyUSB", "ttyACM"};
-const char* const kLinkPrefix = "rfcomm";
+// The kinds of serial device handed out automatically, in the order they are handed out:
+// adapters first, Bluetooth links after them.
+enum class DeviceKind { UsbAdapter, AcmAdapter, Link };
+
+struct DevicePrefix
+{
+    QLatin1String text;
+    DeviceKind kind;
+};
+
+const DevicePrefix kDevicePrefixes[] = {
+    {QLatin1String("ttyUSB"), DeviceKind::UsbAdapter},
+    {QLatin1String("ttyACM"), DeviceKind::AcmAdapter},
+    {QLatin1String("rfcomm"), DeviceKind::Link},
+};
 
 struct DeviceName
 {
-    int kind; // index into kAdapterPrefixes, or 2 for a Bluetooth link
+    DeviceKind kind;
     qulonglong number;
     QString name;
 };
 
-// "ttyUSB12" -> kind 0, number 12. Anything else (no digits, a suffix, another prefix): none.
+// "ttyUSB12" -> a USB adapter, number 12. Anything else (no digits, a suffix, another
+// prefix): none.
 std::optional<DeviceName> parseDeviceName(const QString& name)
 {
-    const QLatin1String prefixes[] = {QLatin1String(kAdapterPrefixes[0]),
-                                      QLatin1String(kAdapterPrefixes[1]),
-                                      QLatin1String(kLinkPrefix)};
-    for (int kind = 0; kind < 3; ++kind) {
-        const QLatin1String prefix = prefixes[kind];
-        if (!name.startsWith(prefix) || name.size() == prefix.size())
+    for (const DevicePrefix& prefix : kDevicePrefixes) {
+        if (!name.startsWith(prefix.text) || name.size() == prefix.text.size())
             continue;
-        const QStringView digits = QStringView(name).mid(prefix.size());
+        const QStringView digits = QStringView(name).mid(prefix.text.size());
         if (digits.size() > 9
             || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); }))
             return std::nullopt;
-        return DeviceName{kind, digits.toULongLong(), name};
+        return DeviceName{prefix.kind, digits.toULongLong(), name};
     }
     return std::nullopt;
 }
@@ -61,6 +70,13 @@ std::optional<DeviceName> parseDeviceName(const QString& name)
 QString joinPath(const QString& directory, const QString& name)
 {
     return QDir::cleanPath(directory + QLatin1Char('/') + name);
+}
+
+// The device the operator set for a port number with SMARTCAR_COM<n>; empty when none.
+QString portOverride(int portNumber)
+{
+    const QByteArray name = "SMARTCAR_COM" + QByteArray::number(portNumber);
+    return qEnvironmentVariable(name.constData());
 }
 
 QString fallbackDevice(const QString& directory, int portNumber)
@@ -122,8 +138,7 @@ QMap<int, QString> portOverrides()
 {
     QMap<int, QString> overrides;
     for (int n = 1; n <= kListedPorts; ++n) {
-        const QByteArray name = "SMARTCAR_COM" + QByteArray::number(n);
-        const QString mapped = qEnvironmentVariable(name.constData());
+        const QString mapped = portOverride(n);
         if (!mapped.isEmpty())
             overrides.insert(n, mapped);
     }
@@ -143,7 +158,7 @@ QStringList assignPortDevices(const QString& directory, const QStringList& prese
         const auto parsed = parseDeviceName(name);
         if (!parsed || claimed.contains(joinPath(directory, name)))
             continue;
-        (parsed->kind == 2 ? links : adapters).push_back(*parsed);
+        (parsed->kind == DeviceKind::Link ? links : adapters).push_back(*parsed);
     }
     const auto byKindThenNumber = [](const DeviceName& a, const DeviceName& b) {
         if (a.kind != b.kind)
@@ -199,8 +214,7 @@ QString deviceForPort(int portNumber)
         return assignPortDevices(directory, presentSerialDevices(directory), portOverrides())
             .at(portNumber - 1);
     }
-    const QByteArray name = "SMARTCAR_COM" + QByteArray::number(portNumber);
-    const QString mapped = qEnvironmentVariable(name.constData());
+    const QString mapped = portOverride(portNumber);
     return mapped.isEmpty() ? fallbackDevice(directory, portNumber) : mapped;
 #endif
 }
