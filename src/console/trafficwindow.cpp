@@ -117,6 +117,14 @@ TrafficWindow::TrafficWindow(TrafficLog* log, QPushButton* brake, QWidget* owner
     QCoreApplication::instance()->installEventFilter(this);
 }
 
+TrafficWindow::~TrafficWindow()
+{
+    // QWidget's destructor still closes the window, which lays the list out once more and moves
+    // its scroll bar; by then the members the handlers above use are gone.
+    m_rows->verticalScrollBar()->disconnect(this);
+    QCoreApplication::instance()->removeEventFilter(this);
+}
+
 void TrafficWindow::showCounts()
 {
     QString text = QStringLiteral("共 %1 行").arg(m_log->rowCount());

@@ -22,6 +22,7 @@ class TrafficWindow : public QWidget
     Q_OBJECT
 public:
     TrafficWindow(TrafficLog* log, QPushButton* brake, QWidget* owner);
+    ~TrafficWindow() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
