@@ -14,9 +14,13 @@ set(SMARTCAR_PACKAGE_MAINTAINER "${maintainer_default}"
     CACHE STRING "The package's Maintainer field: Name <address>")
 
 if(UNIX AND NOT APPLE)
+    # The metainfo's release is the version the program is built as.
+    configure_file(${PROJECT_SOURCE_DIR}/data/${SMARTCAR_APP_ID}.metainfo.xml.in
+                   ${PROJECT_BINARY_DIR}/data/${SMARTCAR_APP_ID}.metainfo.xml @ONLY)
+
     install(FILES ${PROJECT_SOURCE_DIR}/data/${SMARTCAR_APP_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-    install(FILES ${PROJECT_SOURCE_DIR}/data/${SMARTCAR_APP_ID}.metainfo.xml
+    install(FILES ${PROJECT_BINARY_DIR}/data/${SMARTCAR_APP_ID}.metainfo.xml
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES ${PROJECT_SOURCE_DIR}/data/icons/${SMARTCAR_APP_ID}.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -27,33 +31,37 @@ if(UNIX AND NOT APPLE)
             DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
     # Debian wants the changelog and the manual pages compressed with gzip -9n (no file name
-    # or time stamp in the gzip header). The changelog's date honours SOURCE_DATE_EPOCH.
-    find_program(SMARTCAR_GZIP gzip)
-    if(SMARTCAR_GZIP)
-        function(smartcar_gzip file)
-            execute_process(COMMAND ${SMARTCAR_GZIP} -9nf ${file} RESULT_VARIABLE result)
-            if(NOT result EQUAL 0)
-                message(FATAL_ERROR "gzip -9n ${file} failed: ${result}")
-            endif()
-        endfunction()
+    # or time stamp in the gzip header). They are compressed as part of the build, so a page
+    # that cannot be made fails the build rather than going missing from the package; without
+    # gzip the build does not even configure. The changelog's date honours SOURCE_DATE_EPOCH.
+    find_program(SMARTCAR_GZIP gzip REQUIRED)
 
-        string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
-        file(WRITE ${PROJECT_BINARY_DIR}/changelog
-             "smartcar-console (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
-             "  * Release ${PROJECT_VERSION}; see the README for what the console does.\n\n"
-             " -- ${SMARTCAR_PACKAGE_MAINTAINER}  ${changelog_date}\n")
-        smartcar_gzip(${PROJECT_BINARY_DIR}/changelog)
-        install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+    file(WRITE ${PROJECT_BINARY_DIR}/doc/changelog
+         "smartcar-console (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+         "  * Release ${PROJECT_VERSION}; see the README for what the console does.\n\n"
+         " -- ${SMARTCAR_PACKAGE_MAINTAINER}  ${changelog_date}\n")
+    set(compressed ${PROJECT_BINARY_DIR}/doc/changelog.gz)
+    install(FILES ${PROJECT_BINARY_DIR}/doc/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-        set(SMARTCAR_DOC_DIR ${CMAKE_INSTALL_FULL_DOCDIR})
-        foreach(page smartcar-console.1 smartcar-sim.1)
-            configure_file(${PROJECT_SOURCE_DIR}/data/man/${page}.in
-                           ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
-            smartcar_gzip(${PROJECT_BINARY_DIR}/man/${page})
-            install(FILES ${PROJECT_BINARY_DIR}/man/${page}.gz
-                    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-        endforeach()
-    endif()
+    set(SMARTCAR_DOC_DIR ${CMAKE_INSTALL_FULL_DOCDIR})
+    foreach(page smartcar-console.1 smartcar-sim.1)
+        configure_file(${PROJECT_SOURCE_DIR}/data/man/${page}.in
+                       ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
+        list(APPEND compressed ${PROJECT_BINARY_DIR}/man/${page}.gz)
+        install(FILES ${PROJECT_BINARY_DIR}/man/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endforeach()
+
+    foreach(gz ${compressed})
+        string(REGEX REPLACE "[.]gz$" "" plain ${gz})
+        # -k keeps the plain file, which configure_file rewrites only when its text changes.
+        add_custom_command(OUTPUT ${gz}
+                           COMMAND ${SMARTCAR_GZIP} -9nkf ${plain}
+                           DEPENDS ${plain}
+                           COMMENT "Compressing ${plain}"
+                           VERBATIM)
+    endforeach()
+    add_custom_target(smartcar-docs ALL DEPENDS ${compressed})
 endif()
 
 set(CPACK_PACKAGE_NAME smartcar-console)
