@@ -43,12 +43,6 @@ QString commandMeaning(quint8 code, std::optional<quint8> speedByte)
     return QStringLiteral("自定义命令");
 }
 
-bool isSpeedCode(quint8 code)
-{
-    const CarCode c = CarCode(code);
-    return c == CarCode::Advance || c == CarCode::Retreat || c == CarCode::HotStart;
-}
-
 } // namespace
 
 QString hexText(QByteArrayView bytes)
@@ -98,7 +92,8 @@ QString trafficMeaning(const TrafficRow& row)
     }
     if (b.size() == 1)
         return commandMeaning(quint8(b[0]), std::nullopt);
-    if (b.size() == 2 && isSpeedCode(quint8(b[0])))
+    const std::optional<CarCode> code = b.isEmpty() ? std::nullopt : carCodeOf(quint8(b[0]));
+    if (b.size() == 2 && code && carriesSpeed(*code))
         return commandMeaning(quint8(b[0]), quint8(b[1]));
     return QStringLiteral("%1 个字节").arg(b.size());
 }
