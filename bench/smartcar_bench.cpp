@@ -5,8 +5,8 @@
 #include "common/pacedwait.h"
 #include "console/errorreport.h"
 #include "console/form1.h"
-#include "ptypair.h"
-#include "resident.h"
+#include "support/ptypair.h"
+#include "support/resident.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

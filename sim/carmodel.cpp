@@ -1,4 +1,4 @@
-#include "carmodel.h"
+#include "sim/carmodel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framedecoder.h"
+#include "sim/framedecoder.h"
 
 #include <QString>
 #include <QTime>

@@ -1,4 +1,4 @@
-#include "framedecoder.h"
+#include "sim/framedecoder.h"
 
 namespace smartcar::sim {
 

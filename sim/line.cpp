@@ -1,6 +1,6 @@
-#include "line.h"
+#include "sim/line.h"
 
-#include "rawpty.h"
+#include "sim/rawpty.h"
 
 #include <QFile>
 

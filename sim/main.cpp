@@ -1,7 +1,7 @@
 // smartcar-sim: plays the car at the other end of the console's serial line.
 #include "common/endingsignals.h"
-#include "line.h"
-#include "simulator.h"
+#include "sim/line.h"
+#include "sim/simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

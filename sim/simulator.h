@@ -1,8 +1,8 @@
 #pragma once
 
-#include "carmodel.h"
-#include "framedecoder.h"
-#include "line.h"
+#include "sim/carmodel.h"
+#include "sim/framedecoder.h"
+#include "sim/line.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTimer>
 
+using namespace smartcar;
 using namespace Qt::StringLiterals;
 
 static const char* const kActions[] = {"user", "tech", "commlist"};

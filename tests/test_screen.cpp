@@ -12,6 +12,7 @@
 #include <QtGui/private/qhighdpiscaling_p.h>
 #include <qpa/qwindowsysteminterface.h>
 
+using namespace smartcar;
 using namespace Qt::StringLiterals;
 
 static QScreen* screenNamed(const QString& name)

@@ -3,7 +3,7 @@
 // present device is the one that vanished (the rule a reconnect relies on never to open
 // someone else's adapter).
 #include "common/failure.h"
-#include "ptypair.h"
+#include "support/ptypair.h"
 #include "serial/commport.h"
 #include "serial/devicematch.h"
 #include "serial/openfailure.h"

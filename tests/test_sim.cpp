@@ -1,7 +1,7 @@
 // The simulated car: its decoder and model on their own clock, and the program on a pty.
-#include "carmodel.h"
-#include "line.h"
-#include "rawpty.h"
+#include "sim/carmodel.h"
+#include "sim/line.h"
+#include "sim/rawpty.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -97,12 +97,12 @@ private slots:
     {
         QFETCH(int, ending);
         const bool adapter = ending == 0;
-        smartcar::RawPty pty;
+        RawPty pty;
         QString error;
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("car"));
         // A link left behind by a car that was killed is taken over, and removed at the end.
-        QVERIFY(adapter ? smartcar::openRawPty(&pty, &error)
+        QVERIFY(adapter ? openRawPty(&pty, &error)
                         : QFile::link(QStringLiteral("/dev/pts/gone-car"), link));
         const auto args = adapter ? QStringList{"--device", pty.path} : QStringList{"--link", link};
         const QDeadlineTimer twoSeconds(2000);

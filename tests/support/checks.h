@@ -9,6 +9,8 @@
 #include <functional>
 #include <initializer_list>
 
+namespace smartcar {
+
 // A frame written out byte by byte: bytes({0x85, 0x60}).
 inline QByteArray bytes(std::initializer_list<int> values)
 {
@@ -23,7 +25,7 @@ inline QString outcome(const std::function<QString()>& step)
 {
     try {
         return step();
-    } catch (const smartcar::Failure& f) {
+    } catch (const Failure& f) {
         return f.describe();
     }
 }
@@ -63,3 +65,5 @@ private:
     bool m_wasSet;
     QByteArray m_previous;
 };
+
+} // namespace smartcar

@@ -5,6 +5,8 @@
 
 #include <QTimer>
 
+namespace smartcar {
+
 namespace {
 ConsoleFixture* newestFixture = nullptr;
 } // namespace
@@ -14,9 +16,9 @@ ConsoleFixture::ConsoleFixture()
     , m_previous(newestFixture)
 {
     newestFixture = this;
-    m_previousDevices = smartcar::deviceDirectory();
-    smartcar::setDeviceDirectory(devices.path());
-    m_form = new smartcar::Form1;
+    m_previousDevices = deviceDirectory();
+    setDeviceDirectory(devices.path());
+    m_form = new Form1;
     m_form->show();
 }
 
@@ -26,7 +28,7 @@ ConsoleFixture::~ConsoleFixture()
     m_steps.reset();
     delete m_form.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    smartcar::setDeviceDirectory(m_previousDevices);
+    setDeviceDirectory(m_previousDevices);
 }
 
 void ConsoleFixture::pick(int index)
@@ -46,7 +48,7 @@ bool ConsoleFixture::open(int index)
 
 bool ConsoleFixture::portOpen() const
 {
-    return get<smartcar::CommPort>("MSComm1")->portOpen();
+    return get<CommPort>("MSComm1")->portOpen();
 }
 
 void later(int delayMs, std::function<void()> step)
@@ -54,3 +56,5 @@ void later(int delayMs, std::function<void()> step)
     QObject* owner = newestFixture ? newestFixture->m_steps.get() : qApp;
     QTimer::singleShot(delayMs, owner, std::move(step));
 }
+
+} // namespace smartcar

@@ -2,8 +2,8 @@
 
 #include "console/errorreport.h"
 #include "console/form1.h"
-#include "ptypair.h"
 #include "support/checks.h"
+#include "support/ptypair.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -17,16 +17,18 @@
 #include <functional>
 #include <memory>
 
+namespace smartcar {
+
 // Records every message box the console shows instead of opening it, for as long as it lives.
 class MessageRecorder
 {
 public:
     MessageRecorder()
-        : m_previous(smartcar::setMessageSink([this](const auto& m) { m_messages << m; }))
+        : m_previous(setMessageSink([this](const auto& m) { m_messages << m; }))
     {
     }
-    ~MessageRecorder() { smartcar::setMessageSink(std::move(m_previous)); }
-    const QList<smartcar::ShownMessage>& messages() const { return m_messages; }
+    ~MessageRecorder() { setMessageSink(std::move(m_previous)); }
+    const QList<ShownMessage>& messages() const { return m_messages; }
     QStringList texts() const
     {
         QStringList out;
@@ -37,8 +39,8 @@ public:
     void clear() { m_messages.clear(); }
 
 private:
-    QList<smartcar::ShownMessage> m_messages;
-    smartcar::MessageSink m_previous;
+    QList<ShownMessage> m_messages;
+    MessageSink m_previous;
 };
 
 // Real, shown boxes for as long as it lives, instead of the recording.
@@ -46,13 +48,13 @@ class RealBoxes
 {
 public:
     RealBoxes()
-        : m_recording(smartcar::setMessageSink({}))
+        : m_recording(setMessageSink({}))
     {
     }
-    ~RealBoxes() { smartcar::setMessageSink(std::move(m_recording)); }
+    ~RealBoxes() { setMessageSink(std::move(m_recording)); }
 
 private:
-    smartcar::MessageSink m_recording;
+    MessageSink m_recording;
 };
 
 // The real main window with COM1 and COM2 mapped to pseudo-terminals (car1, car2) and COM5
@@ -65,7 +67,7 @@ public:
     ConsoleFixture();
     ~ConsoleFixture();
 
-    smartcar::Form1* form() const { return m_form.data(); }
+    Form1* form() const { return m_form.data(); }
     bool alive() const { return !m_form.isNull(); }
 
     template <typename T>
@@ -103,10 +105,12 @@ private:
     ScopedEnv m_com2{"SMARTCAR_COM2", car2.slavePath().toLocal8Bit()};
     ScopedEnv m_com5{"SMARTCAR_COM5", "/nonexistent/smartcar-test-device"};
     QString m_previousDevices;
-    QPointer<smartcar::Form1> m_form;
+    QPointer<Form1> m_form;
 };
 
 // Calls `step` from the event loop `delayMs` from now (for doing things inside a wait). A step
 // queued while a fixture lives is dropped with the newest living fixture, so a step whose test
 // ended early never runs in the next one.
 void later(int delayMs, std::function<void()> step);
+
+} // namespace smartcar

@@ -1,4 +1,4 @@
-#include "resident.h"
+#include "support/resident.h"
 
 #include <QFile>
 #include <QList>

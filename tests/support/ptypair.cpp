@@ -1,6 +1,6 @@
-#include "ptypair.h"
+#include "support/ptypair.h"
 
-#include "rawpty.h"
+#include "sim/rawpty.h"
 
 #include <QElapsedTimer>
 
@@ -10,11 +10,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace smartcar {
+
 PtyPair::PtyPair()
 {
-    smartcar::RawPty pty;
+    sim::RawPty pty;
     QString error;
-    if (!smartcar::openRawPty(&pty, &error))
+    if (!sim::openRawPty(&pty, &error))
         return;
     m_master = pty.master;
     m_slave = pty.slave;
@@ -124,3 +126,5 @@ void PtyPair::vanish()
         ::close(m_master);
     m_slave = m_master = -1;
 }
+
+} // namespace smartcar

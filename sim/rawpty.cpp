@@ -1,4 +1,4 @@
-#include "rawpty.h"
+#include "sim/rawpty.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace smartcar {
+namespace smartcar::sim {
 
 bool openRawPty(RawPty* pty, QString* error)
 {
@@ -44,4 +44,4 @@ bool openRawPty(RawPty* pty, QString* error)
     return true;
 }
 
-} // namespace smartcar
+} // namespace smartcar::sim

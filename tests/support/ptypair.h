@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+namespace smartcar {
+
 // A raw pseudo-terminal pair standing in for the car. The console opens the slave path as
 // its serial device; the test reads and writes the master end. The fixture keeps its own
 // slave descriptor open so the master never reads EIO when the console closes the port.
@@ -47,3 +49,5 @@ private:
     int m_slave = -1;
     QString m_path;
 };
+
+} // namespace smartcar

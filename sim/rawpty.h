@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace smartcar {
+namespace smartcar::sim {
 
 // A raw pseudo-terminal pair: the console opens `path` as its serial device, the car's side
 // reads and writes `master`, which does not block. The slave end stays open here as well, so
@@ -18,4 +18,4 @@ struct RawPty
 // Opens one. On failure nothing stays open and *error names the step and the cause.
 bool openRawPty(RawPty* pty, QString* error);
 
-} // namespace smartcar
+} // namespace smartcar::sim
