@@ -3,12 +3,12 @@
 // present device is the one that vanished (the rule a reconnect relies on never to open
 // someone else's adapter).
 #include "common/failure.h"
-#include "support/ptypair.h"
 #include "serial/commport.h"
 #include "serial/devicematch.h"
 #include "serial/openfailure.h"
 #include "serial/portmap.h"
 #include "support/checks.h"
+#include "support/ptypair.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
