@@ -176,8 +176,9 @@ struct Bench
 
     bool open()
     {
-        qputenv("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
-        form = new Form1;
+        Surroundings surroundings;
+        surroundings.ports.setOverride(1, car.slavePath());
+        form = new Form1(surroundings);
         form->show();
         get<QPushButton>("cmdOpenCOM")->click();
         return !get<QPushButton>("cmdOpenCOM")->isEnabled();

@@ -184,7 +184,7 @@ void TestConnection::boxShowsADevicePathAsWrittenAndCopiesIt()
     const RealBoxes real;
     const auto restore = qScopeGuard([] { QGuiApplication::clipboard()->clear(); });
     const QString path = QStringLiteral("/tmp/x/<b>BOLD</b>");
-    const ScopedEnv com1("SMARTCAR_COM1", path.toLocal8Bit());
+    fx.mapPort(1, path);
     fx.click("cmdOpenCOM");
     auto* box = qobject_cast<QMessageBox*>(shownMessageBox());
     QVERIFY(box && box->isVisible());

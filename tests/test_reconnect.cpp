@@ -56,8 +56,8 @@ void TestReconnect::sameLinkBackOtherPathLeftAlone()
     const QString link = links.filePath(u"car"_s);
     PtyPair first;
     QVERIFY(QFile::link(first.slavePath(), link));
-    const ScopedEnv com6("SMARTCAR_COM6", link.toLocal8Bit());
     ConsoleFixture fx;
+    fx.mapPort(6, link);
     auto* timer = fx.get<QTimer>("Timer1");
     auto* value = fx.get<QLabel>("lblValue");
     QVERIFY(fx.open(5));
@@ -81,7 +81,7 @@ void TestReconnect::sameLinkBackOtherPathLeftAlone()
     PtyPair elsewhere;
     const QString other = links.filePath(u"other"_s);
     QVERIFY(QFile::link(elsewhere.slavePath(), other));
-    const ScopedEnv lookupFindsOther("SMARTCAR_COM6", other.toLocal8Bit());
+    fx.mapPort(6, other);
     QFile notATerminal(link);
     QVERIFY(notATerminal.open(QIODevice::WriteOnly));
     notATerminal.close();
@@ -129,7 +129,7 @@ void TestReconnect::operatorGivesUpWaiting()
     PtyPair car;
     QVERIFY(QFile::link(car.slavePath(), link));
     ConsoleFixture fx;
-    const ScopedEnv com1("SMARTCAR_COM1", link.toLocal8Bit());
+    fx.mapPort(1, link);
     auto* reconnect = fx.get<Reconnect>("reconnect");
     QVERIFY(fx.open(0));
 
@@ -175,7 +175,7 @@ void TestReconnect::unpluggedFloodedAndUnpluggedAgain()
 
     // The adapter comes back under a new name, as a re-plugged USB adapter may.
     PtyPair back;
-    const ScopedEnv com1("SMARTCAR_COM1", back.slavePath().toLocal8Bit());
+    fx.mapPort(1, back.slavePath());
     fx.click("cmdOpenCOM");
     fx.click("cmdStart");
     back.write(QByteArray(1, '\x05'));

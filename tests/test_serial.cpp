@@ -114,7 +114,7 @@ void TestSerial::troubledLine()
         ++gone;
         openWhenTold = port.portOpen();
     });
-    const ScopedEnv com1("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
+    port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
     port.setPortOpen(true);
 
     // A busy line fails one send and keeps the port.
@@ -176,10 +176,8 @@ void TestSerial::writeTheLineTakesOnlyPartOf()
     QFETCH(QByteArray, carGets);
     PtyPair car;
     FaultyLine port;
-    {
-        const ScopedEnv com1("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
-        port.setPortOpen(true);
-    }
+    port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
+    port.setPortOpen(true);
     port.output(bytes({0x86, 0x30})); // still in the line: the car has not read it yet
     port.script = script;
     port.stuck = stuck;
@@ -242,12 +240,12 @@ void TestSerial::lookupSeesTheDirectoryAsItIsNow()
 {
     QVERIFY(isOpenableIndex(16) && !isOpenableIndex(17) && !isOpenableIndex(-1)); // COM1-COM17
     QTemporaryDir dir;
-    setDeviceDirectory(dir.path());
-    const auto restore = qScopeGuard([] { setDeviceDirectory(QString()); });
+    PortMap ports(dir.path());
     const QString adapter = dir.filePath(u"ttyUSB0"_s);
     // A USB entry with no adapter stands for no port at all, and says so when opened.
-    QCOMPARE(deviceForPort(3), QString());
+    QCOMPARE(ports.deviceForPort(3), QString());
     CommPort port;
+    port.setPortMap(ports);
     port.setCommPort(3);
     const QString detail = failureOf([&] { port.setPortOpen(true); });
     QVERIFY2(detail.contains(u"没有插上 COM3(USB) 对应的 USB 串口适配器"_s)
@@ -257,25 +255,26 @@ void TestSerial::lookupSeesTheDirectoryAsItIsNow()
 
     // Plugged in after the first look; a link counts as a node.
     QVERIFY(QFile::link(u"/dev/null"_s, adapter));
-    QCOMPARE(deviceForPort(3), adapter);
-    QCOMPARE(portToolTips().mid(2, 3),
+    QCOMPARE(ports.deviceForPort(3), adapter);
+    QCOMPARE(ports.toolTips().mid(2, 3),
              (QStringList{adapter, u"未发现 USB 串口适配器"_s,
                           dir.filePath(u"ttyS4"_s) + u"（未发现设备）"_s}));
 
-    // The variable takes the adapter for COM1, however its path is written, away from COM3.
+    // An override takes the adapter for COM1, however its path is written, away from COM3.
     const QString written = dir.path() + u"//ttyUSB0"_s;
-    {
-        const ScopedEnv com1("SMARTCAR_COM1", written.toLocal8Bit());
-        QVERIFY(deviceForPort(1) == written && deviceForPort(3).isEmpty());
-        QCOMPARE(portToolTips().at(2), u"未发现 USB 串口适配器"_s);
-    }
-    {
-        const ScopedEnv com1("SMARTCAR_COM1", ""); // set but empty is as if unset
-        QVERIFY(deviceForPort(1) == dir.filePath(u"ttyS0"_s) && deviceForPort(3) == adapter);
-    }
-    // A variable still wins over the lookup on a USB entry.
-    const ScopedEnv com4("SMARTCAR_COM4", "/dev/smartcar-test-none");
-    QCOMPARE(portToolTips().at(3), u"/dev/smartcar-test-none（未发现设备）"_s);
+    PortMap com1Set = ports;
+    com1Set.setOverride(1, written);
+    QVERIFY(com1Set.deviceForPort(1) == written && com1Set.deviceForPort(3).isEmpty());
+    QCOMPARE(com1Set.toolTips().at(2), u"未发现 USB 串口适配器"_s);
+    // An override still wins over the lookup on a USB entry.
+    ports.setOverride(4, u"/dev/smartcar-test-none"_s);
+    QCOMPARE(ports.toolTips().at(3), u"/dev/smartcar-test-none（未发现设备）"_s);
+
+    // The operator's variables, for the listed entries only; set but empty is as if unset.
+    const ScopedEnv com1("SMARTCAR_COM1", "");
+    const ScopedEnv com2("SMARTCAR_COM2", written.toLocal8Bit());
+    const ScopedEnv com21("SMARTCAR_COM21", "/dev/ttyS0");
+    QCOMPARE(portOverrides(), Overrides({{2, written}}));
 }
 
 void TestSerial::openFailureCauses()
@@ -422,8 +421,8 @@ void TestSerial::otherProgramsLock()
 
     // The port itself: it does not open past a lock it must honour, and leaves the other
     // program's file as it found it.
-    const ScopedEnv com1("SMARTCAR_COM1", car.slavePath().toLocal8Bit());
     CommPort port;
+    port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
     port.setLockDirectories({locks.path()});
     failureOf([&] { port.setPortOpen(true); });
     QCOMPARE(port.portOpen(), outcome == u"opens");

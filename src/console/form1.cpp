@@ -57,13 +57,16 @@ QColor activeCaptionColour()
 
 } // namespace
 
-Form1::Form1(QWidget* parent)
+Form1::Form1(const Surroundings& surroundings, QWidget* parent)
     : QMainWindow(parent)
+    , m_now(surroundings.now)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tavrin无线智能车控制台"));
 
     MSComm1 = named(new CommPort(this), "MSComm1");
+    MSComm1->setPortMap(surroundings.ports);
+    MSComm1->setLockDirectories(surroundings.lockDirectories);
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(kPollInterval);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -413,6 +416,7 @@ void Form1::buildControls()
     take(cmdEnd, made, "cmdEnd");
 
     cmbCOM->setMaxVisibleItems(20);
+    cmbCOM->setPort(MSComm1);
     // The banner's face is often missing; a wider substitute must still show the whole title.
     QLabel* banner = nullptr;
     take(banner, made, "Label2");
@@ -438,7 +442,7 @@ void Form1::buildMenu()
 
 void Form1::buildStatusBar()
 {
-    StatusBar1 = named(new KeyedStatusBar(this), "StatusBar1");
+    StatusBar1 = named(new KeyedStatusBar(m_now, this), "StatusBar1");
     StatusBar1->setFixedHeight(px(495));
     setStatusBar(StatusBar1);
     using Style = KeyedStatusBar::Style;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/failure.h"
+#include "console/surroundings.h"
 #include "monitor/tickorder.h"
 
 #include <QByteArray>
@@ -40,7 +41,7 @@ class Form1 : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    explicit Form1(const Surroundings& surroundings = {}, QWidget* parent = nullptr);
     ~Form1() override;
 
     // The text of the status panel keyed "status".
@@ -179,6 +180,7 @@ private:
     Instrument* m_instrument = nullptr;
 
     TickOrder m_ticks; // what a poll tick that finishes late may still do
+    WallClock m_now;   // the time of day the status bar, the traffic list and the recording use
     int m_handlerDepth = 0;
     bool m_released = false;
     bool m_deleteScheduled = false;

@@ -70,7 +70,7 @@ void Form1::buildInstrument()
 
     // Every send and every read, at the one place each happens.
     const auto lampLit = [this] { return LED1->fillColor() == kLampLit; };
-    const auto now = [] { return QDateTime::currentDateTime(); };
+    const WallClock now = m_now;
     using Direction = TrafficRow::Direction;
     connect(MSComm1, &CommPort::sent, this, [=, this](const QByteArray& bytes) {
         m_instrument->note({now(), Direction::Sent, bytes, {}, lampLit()});
@@ -120,8 +120,7 @@ void Form1::cmdRecord_Click()
     }
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const bool started = !documents.isEmpty()
-        && recorder.start(QDir(documents).filePath(QStringLiteral("smartcar-console")),
-                          QDateTime::currentDateTime());
+        && recorder.start(QDir(documents).filePath(QStringLiteral("smartcar-console")), m_now());
     if (!started) {
         cmdRecord->setChecked(false);
         setStatus(QStringLiteral("记录未能开始"));

@@ -11,8 +11,9 @@ namespace {
 constexpr int kClockIntervalMs = 1000;
 }
 
-KeyedStatusBar::KeyedStatusBar(QWidget* parent)
+KeyedStatusBar::KeyedStatusBar(WallClock now, QWidget* parent)
     : QStatusBar(parent)
+    , m_now(std::move(now))
 {
     setSizeGripEnabled(false);
     m_clock.setInterval(kClockIntervalMs);
@@ -60,7 +61,7 @@ void KeyedStatusBar::letShrink(QLabel* panel)
 
 void KeyedStatusBar::refreshClock()
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = m_now();
     const QLocale locale = QLocale::system();
     for (QLabel* l : std::as_const(m_datePanels))
         l->setText(locale.toString(now.date(), QLocale::ShortFormat));

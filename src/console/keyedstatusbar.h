@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console/surroundings.h"
+
 #include <QHash>
 #include <QLabel>
 #include <QStatusBar>
@@ -23,7 +25,8 @@ public:
         QString name;
     };
 
-    explicit KeyedStatusBar(QWidget* parent = nullptr);
+    // The date and time panels show what `now` says.
+    explicit KeyedStatusBar(WallClock now, QWidget* parent = nullptr);
 
     QLabel* addPanel(int widthTwips, Style style, const QString& text = {}, const Key& key = {});
     // nullptr when no panel has that key.
@@ -36,6 +39,7 @@ public:
 private:
     void refreshClock();
 
+    WallClock m_now;
     QHash<QString, QLabel*> m_keyed;
     QList<QLabel*> m_datePanels;
     QList<QLabel*> m_timePanels;

@@ -1,6 +1,6 @@
 #include "console/portbox.h"
 
-#include "serial/portmap.h"
+#include "serial/commport.h"
 
 #include <QAbstractItemView>
 #include <QEvent>
@@ -103,7 +103,7 @@ void PortBox::onTextEdited(const QString& text)
 void PortBox::refreshToolTips()
 {
     // One look at the devices for every entry, so the list and the box never disagree.
-    const QStringList tips = portToolTips();
+    const QStringList tips = m_port ? m_port->portMap().toolTips() : QStringList();
     for (int i = 0; i < tips.size() && i < count(); ++i)
         setItemData(i, tips.at(i), Qt::ToolTipRole);
     updateToolTip();

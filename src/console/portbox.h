@@ -4,6 +4,8 @@
 
 namespace smartcar {
 
+class CommPort;
+
 // The port drop-down. Adapters come and go while the console runs, so what the entries stand
 // for is looked at again whenever the operator is about to read it: as the list drops down
 // and as a tooltip is asked for; each entry's tooltip names the device behind it. The box itself
@@ -19,6 +21,8 @@ class PortBox : public QComboBox
 public:
     explicit PortBox(QWidget* parent = nullptr);
 
+    // The port whose devices the entries stand for; until it is set, entries have no tooltips.
+    void setPort(const CommPort* port) { m_port = port; }
     // Puts these entries in place of the old ones, with their tooltips.
     void setPorts(const QStringList& texts);
 
@@ -50,6 +54,7 @@ private:
 
     // Set while the text part handles an event: Qt finishes typed text there (Return, focus
     // leaving, the list opening) by selecting the entry it matches and calling that activated.
+    const CommPort* m_port = nullptr;
     bool m_inText = false;
     TextState m_textBefore;
 };

@@ -97,7 +97,7 @@ void CommPort::setPortOpen(bool open)
         return;
     }
     // The device is looked up now: an adapter plugged in since the last open is found.
-    const QString device = deviceForPort(m_portNumber);
+    const QString device = m_ports.deviceForPort(m_portNumber);
     if (device.isEmpty()) {
         OpenFailure none;
         none.cause = OpenFailure::Cause::NoUsbAdapter;

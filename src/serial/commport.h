@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/openfailure.h"
+#include "serial/portmap.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -32,6 +33,10 @@ public:
     // "9600,n,8,1", the one line the car knows (blanks around it and either case allowed);
     // anything else is a port failure.
     void setSettings(const QString& text);
+    // Which device a port number stands for (the machine's own map unless told otherwise).
+    // Asked at every open, so a change counts from the next one.
+    const PortMap& portMap() const { return m_ports; }
+    void setPortMap(const PortMap& ports) { m_ports = ports; }
     // Where other programs' lock files are looked for before opening (the system's folders
     // unless told otherwise).
     void setLockDirectories(const QStringList& directories) { m_lockDirectories = directories; }
@@ -99,6 +104,7 @@ private:
     QSerialPort m_port;
     int m_portNumber = 1;
     QString m_openedDevice;
+    PortMap m_ports = PortMap::ofSystem();
     QStringList m_lockDirectories = systemLockDirectories();
     bool m_closingOnError = false;
     QTimer m_watch;

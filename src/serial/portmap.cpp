@@ -22,12 +22,6 @@ constexpr int kOpenablePorts = 17;
 constexpr int kFirstUsbPort = 3;
 constexpr int kFirstFurtherPort = 5;
 
-QString& directorySetting()
-{
-    static QString directory;
-    return directory;
-}
-
 // The kinds of serial device handed out automatically, in the order they are handed out:
 // adapters first, Bluetooth links after them.
 enum class DeviceKind { UsbAdapter, AcmAdapter, Link };
@@ -72,13 +66,6 @@ QString joinPath(const QString& directory, const QString& name)
     return QDir::cleanPath(directory + QLatin1Char('/') + name);
 }
 
-// The device the operator set for a port number with SMARTCAR_COM<n>; empty when none.
-QString portOverride(int portNumber)
-{
-    const QByteArray name = "SMARTCAR_COM" + QByteArray::number(portNumber);
-    return qEnvironmentVariable(name.constData());
-}
-
 QString fallbackDevice(const QString& directory, int portNumber)
 {
     return joinPath(directory, QStringLiteral("ttyS%1").arg(portNumber - 1));
@@ -100,17 +87,6 @@ QStringList portListTexts()
 bool isOpenableIndex(int index)
 {
     return index >= 0 && index < kOpenablePorts;
-}
-
-QString deviceDirectory()
-{
-    const QString& set = directorySetting();
-    return set.isEmpty() ? QStringLiteral("/dev") : set;
-}
-
-void setDeviceDirectory(const QString& directory)
-{
-    directorySetting() = directory;
 }
 
 QStringList presentSerialDevices(const QString& directory)
@@ -138,7 +114,8 @@ QMap<int, QString> portOverrides()
 {
     QMap<int, QString> overrides;
     for (int n = 1; n <= kListedPorts; ++n) {
-        const QString mapped = portOverride(n);
+        const QByteArray name = "SMARTCAR_COM" + QByteArray::number(n);
+        const QString mapped = qEnvironmentVariable(name.constData());
         if (!mapped.isEmpty())
             overrides.insert(n, mapped);
     }
@@ -204,22 +181,36 @@ QStringList assignPortDevices(const QString& directory, const QStringList& prese
     return devices;
 }
 
-QString deviceForPort(int portNumber)
+PortMap PortMap::ofSystem()
+{
+    return PortMap(QStringLiteral("/dev"), portOverrides());
+}
+
+PortMap::PortMap(QString deviceDirectory, QMap<int, QString> overrides)
+    : m_directory(std::move(deviceDirectory))
+    , m_overrides(std::move(overrides))
+{
+}
+
+void PortMap::setOverride(int portNumber, const QString& device)
+{
+    m_overrides.insert(portNumber, device);
+}
+
+QString PortMap::deviceForPort(int portNumber) const
 {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(portNumber);
 #else
-    const QString directory = deviceDirectory();
     if (portNumber >= 1 && portNumber <= kListedPorts) {
-        return assignPortDevices(directory, presentSerialDevices(directory), portOverrides())
+        return assignPortDevices(m_directory, presentSerialDevices(m_directory), m_overrides)
             .at(portNumber - 1);
     }
-    const QString mapped = portOverride(portNumber);
-    return mapped.isEmpty() ? fallbackDevice(directory, portNumber) : mapped;
+    return m_overrides.value(portNumber, fallbackDevice(m_directory, portNumber));
 #endif
 }
 
-QStringList portToolTips()
+QStringList PortMap::toolTips() const
 {
     // Qt's list knows descriptions for real adapters; it is only asked, never trusted to
     // say what exists (it lists neither pseudo-terminals nor links standing in for one).
@@ -242,9 +233,8 @@ QStringList portToolTips()
         tips << (text.isEmpty() ? device : device + QStringLiteral(" · ") + text);
     }
 #else
-    const QString directory = deviceDirectory();
-    const QStringList devices = assignPortDevices(directory, presentSerialDevices(directory),
-                                                  portOverrides());
+    const QStringList devices = assignPortDevices(m_directory, presentSerialDevices(m_directory),
+                                                  m_overrides);
     for (const QString& device : devices) {
         if (device.isEmpty()) {
             tips << QStringLiteral("未发现 USB 串口适配器");

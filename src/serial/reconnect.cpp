@@ -20,9 +20,9 @@ constexpr int kLooksBetweenAsking = 20;
 #ifndef Q_OS_WIN
 // What a look can see without asking the port list: the serial device names present and the
 // node the remembered path leads to. The list itself costs tens of milliseconds a time.
-QStringList deviceNamesNow(const QString& rememberedPath)
+QStringList deviceNamesNow(const QString& directory, const QString& rememberedPath)
 {
-    QStringList names = presentSerialDevices(deviceDirectory());
+    QStringList names = presentSerialDevices(directory);
     names.sort();
     names << QFileInfo(rememberedPath).canonicalFilePath();
     return names;
@@ -70,7 +70,8 @@ const QList<DeviceIdentity>& Reconnect::present()
 #ifdef Q_OS_WIN
     m_present = presentDevices(m_remembered);
 #else
-    const QStringList names = deviceNamesNow(m_remembered.path);
+    const QStringList names = deviceNamesNow(m_port->portMap().deviceDirectory(),
+                                             m_remembered.path);
     if (names != m_seenNames) {
         m_seenNames = names;
         m_freshLooksLeft = kFreshLooksAfterChange;

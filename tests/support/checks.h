@@ -40,7 +40,8 @@ inline QString failureOf(const std::function<void()>& step)
 }
 
 // Sets an environment variable for as long as it lives, then puts back what was there before
-// (or nothing): the port map reads SMARTCAR_COM<n> from the process's environment.
+// (or nothing), for what the console reads from its environment: SMARTCAR_COM<n> at start,
+// the home folder where recordings go.
 class ScopedEnv
 {
 public:

@@ -16,9 +16,14 @@ ConsoleFixture::ConsoleFixture()
     , m_previous(newestFixture)
 {
     newestFixture = this;
-    m_previousDevices = deviceDirectory();
-    setDeviceDirectory(devices.path());
-    m_form = new Form1;
+    Surroundings own;
+    own.ports = PortMap(devices.path(),
+                        {{1, car1.slavePath()},
+                         {2, car2.slavePath()},
+                         {5, QStringLiteral("/nonexistent/smartcar-test-device")}});
+    own.lockDirectories = {locks.path()};
+    own.now = [this] { return now; };
+    m_form = new Form1(own);
     m_form->show();
 }
 
@@ -28,7 +33,6 @@ ConsoleFixture::~ConsoleFixture()
     m_steps.reset();
     delete m_form.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    setDeviceDirectory(m_previousDevices);
 }
 
 void ConsoleFixture::pick(int index)
@@ -49,6 +53,14 @@ bool ConsoleFixture::open(int index)
 bool ConsoleFixture::portOpen() const
 {
     return get<CommPort>("MSComm1")->portOpen();
+}
+
+void ConsoleFixture::mapPort(int portNumber, const QString& device)
+{
+    auto* port = get<CommPort>("MSComm1");
+    PortMap ports = port->portMap();
+    ports.setOverride(portNumber, device);
+    port->setPortMap(ports);
 }
 
 void later(int delayMs, std::function<void()> step)

@@ -7,12 +7,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <functional>
 #include <memory>
@@ -58,9 +60,10 @@ private:
 };
 
 // The real main window with COM1 and COM2 mapped to pseudo-terminals (car1, car2) and COM5
-// mapped to a device that does not exist. Devices are looked for in `devices`, an empty
-// directory of the test's own, so what is plugged into the machine cannot change a test.
-// Message boxes are recorded, never shown.
+// mapped to a device that does not exist. Devices are looked for in `devices` and other
+// programs' locks in `locks`, empty directories of the test's own, so what is plugged into the
+// machine cannot change a test; the window's clock reads `now`. Message boxes are recorded,
+// never shown.
 class ConsoleFixture
 {
 public:
@@ -90,21 +93,22 @@ public:
     // Picks the entry and opens it; returns whether the port is open afterwards.
     bool open(int index = 0);
     bool portOpen() const;
+    // Port `portNumber` stands for `device` from the next open on (as SMARTCAR_COM<n> makes it
+    // at start): a device that came back under another name, or a lookup that finds another.
+    void mapPort(int portNumber, const QString& device);
 
     PtyPair car1;
     PtyPair car2;
     MessageRecorder boxes;
     QTemporaryDir devices;
+    QTemporaryDir locks;
+    QDateTime now{QDate(2026, 12, 7), QTime(9, 5, 3, 42), QTimeZone(8 * 3600)};
 
 private:
     friend void later(int, std::function<void()>);
     // Owns the steps later() queues; they go with the fixture, never run after it.
     std::unique_ptr<QObject> m_steps;
     ConsoleFixture* m_previous = nullptr;
-    ScopedEnv m_com1{"SMARTCAR_COM1", car1.slavePath().toLocal8Bit()};
-    ScopedEnv m_com2{"SMARTCAR_COM2", car2.slavePath().toLocal8Bit()};
-    ScopedEnv m_com5{"SMARTCAR_COM5", "/nonexistent/smartcar-test-device"};
-    QString m_previousDevices;
     QPointer<Form1> m_form;
 };
 
