@@ -2,11 +2,11 @@
 // offscreen and a pseudo-terminal as the car. Prints a table of medians and 99th percentiles
 // beside the physical reference (one byte takes 1.04 ms on the wire at 9600 baud 8N1) and
 // the target of each figure. Nothing here asserts anything: it only measures.
+#include "bench/resident.h"
 #include "common/pacedwait.h"
 #include "console/errorreport.h"
 #include "console/form1.h"
 #include "support/ptypair.h"
-#include "support/resident.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

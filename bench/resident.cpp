@@ -1,4 +1,4 @@
-#include "support/resident.h"
+#include "bench/resident.h"
 
 #include <QFile>
 #include <QList>
