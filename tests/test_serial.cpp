@@ -356,42 +356,48 @@ void TestSerial::nodeThatIsNoLine()
 // Another program's lock file for the line the console is about to open, in a lock folder of
 // the test's own. `holder`: the test itself (alive), a process that has ended, or none (the
 // file holds `content` as it is).
+enum class Holder { Alive, Ended, None };
+enum class LockVerdict { Busy, Unreadable, Opens };
+Q_DECLARE_METATYPE(Holder)
+Q_DECLARE_METATYPE(LockVerdict)
+
 void TestSerial::otherProgramsLock_data()
 {
-    QTest::addColumn<QString>("holder");
+    QTest::addColumn<Holder>("holder");
     QTest::addColumn<bool>("qtForm"); // otherwise ten columns, right-aligned
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("outcome"); // "busy", "unreadable" or "opens"
+    QTest::addColumn<LockVerdict>("verdict");
     QTest::newRow("classicLockOfARunningProgramIsBusy")
-        << "alive" << false << QByteArray() << "busy";
-    QTest::newRow("qtLockOfARunningProgramIsBusy") << "alive" << true << QByteArray() << "busy";
+        << Holder::Alive << false << QByteArray() << LockVerdict::Busy;
+    QTest::newRow("qtLockOfARunningProgramIsBusy")
+        << Holder::Alive << true << QByteArray() << LockVerdict::Busy;
     QTest::newRow("classicLockOfAnEndedProgramIsStale")
-        << "ended" << false << QByteArray() << "opens";
+        << Holder::Ended << false << QByteArray() << LockVerdict::Opens;
     QTest::newRow("textIsUnreadableNotAPermissionError")
-        << "none" << false << QByteArray("hello\n") << "unreadable";
+        << Holder::None << false << QByteArray("hello\n") << LockVerdict::Unreadable;
     QTest::newRow("numberBeyondAnyProcessIsUnreadableNotAlive")
-        << "none" << false << QByteArray("4294967296\n") << "unreadable";
+        << Holder::None << false << QByteArray("4294967296\n") << LockVerdict::Unreadable;
     QTest::newRow("zeroWouldSignalOurOwnGroup")
-        << "none" << false << QByteArray("0\n") << "unreadable";
+        << Holder::None << false << QByteArray("0\n") << LockVerdict::Unreadable;
     QTest::newRow("negativeWouldSignalAGroup")
-        << "none" << false << QByteArray("  -1\n") << "unreadable";
+        << Holder::None << false << QByteArray("  -1\n") << LockVerdict::Unreadable;
 }
 
 void TestSerial::otherProgramsLock()
 {
-    QFETCH(QString, holder);
+    QFETCH(Holder, holder);
     QFETCH(bool, qtForm);
     QFETCH(QByteArray, content);
-    QFETCH(QString, outcome);
+    QFETCH(LockVerdict, verdict);
     qint64 pid = ::getpid();
-    if (holder == u"ended") {
+    if (holder == Holder::Ended) {
         const pid_t child = ::fork();
         if (child == 0)
             ::_exit(0);
         QVERIFY(child > 0 && ::waitpid(child, nullptr, 0) == child);
         pid = child;
     }
-    if (holder != u"none") {
+    if (holder != Holder::None) {
         content = qtForm ? QByteArray::number(pid) + "\nminicom\nbench\n"
                          : QByteArray::number(pid).rightJustified(10, ' ') + '\n';
     }
@@ -404,9 +410,9 @@ void TestSerial::otherProgramsLock()
     lock.close();
 
     const auto found = lockedByOther(car.slavePath(), {locks.path()});
-    if (outcome == u"opens") {
+    if (verdict == LockVerdict::Opens) {
         QVERIFY(!found);
-    } else if (outcome == u"busy") {
+    } else if (verdict == LockVerdict::Busy) {
         QVERIFY(found && found->cause == OpenFailure::Cause::Busy);
         QVERIFY(
             explainOpenFailure(*found).contains(u"正被另一个程序占用（进程 %1 %2）"_s.arg(pid).arg(
@@ -425,7 +431,7 @@ void TestSerial::otherProgramsLock()
     port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
     port.setLockDirectories({locks.path()});
     failureOf([&] { port.setPortOpen(true); });
-    QCOMPARE(port.portOpen(), outcome == u"opens");
+    QCOMPARE(port.portOpen(), verdict == LockVerdict::Opens);
     QVERIFY(lock.open(QIODevice::ReadOnly));
     QCOMPARE(lock.readAll(), content);
 }
