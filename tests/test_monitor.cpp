@@ -31,9 +31,16 @@ struct Rig : ConsoleFixture
         const int target = ticks + 2;
         return QTest::qWaitFor([&] { return ticks >= target; });
     }
-    // Runs `step` once the first tick has read what was waiting, that is inside its wait.
-    void inFirstTicksWait(std::function<void()> step)
+    // Starts monitoring with `waiting` on the line and runs `step` once the first tick has read
+    // it, that is inside its wait. Returns once that tick has ended or the window has gone;
+    // false if the step missed the wait.
+    bool startReadingThen(quint8 waiting, std::function<void()> step)
     {
+        edit("delaytime")->setText(QStringLiteral("300"));
+        car1.write(bytes({waiting}));
+        if (!QTest::qWaitFor([&] { return buffered() == 1; }))
+            return false;
+        click("cmdStart");
         auto* poll = new QTimer(timer); // goes with the window
         QObject::connect(poll, &QTimer::timeout, poll, [this, poll, step] {
             if (buffered() != 0)
@@ -43,17 +50,6 @@ struct Rig : ConsoleFixture
             step();
         });
         poll->start(1);
-    }
-    // Starts monitoring with a byte waiting and runs `step` inside the first tick's wait, then
-    // waits for that tick to end (or the window to go). False if the step missed the wait.
-    bool startReadingThen(std::function<void()> step)
-    {
-        edit("delaytime")->setText(QStringLiteral("300"));
-        car1.write(bytes({0xFF}));
-        if (!QTest::qWaitFor([&] { return buffered() == 1; }))
-            return false;
-        click("cmdStart");
-        inFirstTicksWait(std::move(step));
         return QTest::qWaitFor([&] { return !alive() || ticks > 0; }) && stepRanInWait;
     }
     QTimer* timer = get<QTimer>("Timer1");
@@ -117,17 +113,12 @@ void TestMonitor::readingsGoOnUnderABoxRaisedInATick()
     const RealBoxes real; // one that blocked would hold the tick's wait
     const auto shownBoxes = [&] { return rig.form()->findChildren<QMessageBox*>(); };
     later(15000, [&] { qDeleteAll(shownBoxes()); }); // hang guard only
-    rig.edit("delaytime")->setText(QStringLiteral("300"));
     rig.edit("NewSpeed")->setText(QStringLiteral("250"));
-    rig.car1.write(bytes({0x01}));
-    QTRY_COMPARE(rig.buffered(), 1);
-    rig.click("cmdStart");
-    rig.inFirstTicksWait([&] {
+    QVERIFY(rig.startReadingThen(0x01, [&] {
         rig.click("Advanced");
         rig.edit("delaytime")->setText(QStringLiteral("10"));
-    });
+    }));
     QTRY_COMPARE(shownBoxes().size(), 1);
-    QVERIFY(rig.stepRanInWait);
     // A slow reading after a fast one leaves the lamp lit, and the caption shrinks back.
     QVERIFY(!rig.lit() && rig.feed(bytes({0xFF})) && rig.feed(bytes({0x05})));
     QVERIFY(rig.shown() == u"05R/Min" && rig.lit() && rig.buffered() == 0);
@@ -142,7 +133,7 @@ void TestMonitor::readingsGoOnUnderABoxRaisedInATick()
 
 void TestMonitor::tickSurvivesWhatHappensInItsWait_data()
 {
-    QTest::addColumn<InWait>("operatorDoes"); // inside the first tick's wait, reading 255
+    QTest::addColumn<InWait>("operatorDoes"); // inside the first tick's wait, which read 255
     QTest::addColumn<QString>("reading");
     QTest::addColumn<QString>("status");
     QTest::addColumn<bool>("welcomeBack"); // only starting puts the banner's welcome back
@@ -173,7 +164,7 @@ void TestMonitor::tickSurvivesWhatHappensInItsWait()
     QFETCH(bool, portOpen);
     Rig rig;
     QLabel* banner = rig.get<QLabel>("Label6");
-    QVERIFY(rig.startReadingThen([&] {
+    QVERIFY(rig.startReadingThen(0xFF, [&] {
         banner->setText(QStringLiteral("marker"));
         if (operatorDoes == InWait::ChangePort)
             rig.pick(1);
@@ -195,7 +186,7 @@ void TestMonitor::tickSurvivesWhatHappensInItsWait()
 void TestMonitor::tickTouchesNothingOfAWindowExitedInItsWait()
 {
     Rig rig;
-    QVERIFY(rig.startReadingThen([&] { rig.action("Exit")->trigger(); }));
+    QVERIFY(rig.startReadingThen(0xFF, [&] { rig.action("Exit")->trigger(); }));
     QVERIFY(!rig.alive() && rig.boxes.messages().isEmpty());
 }
 
