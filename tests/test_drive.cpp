@@ -21,10 +21,10 @@ using Typed = QMap<QString, QString>; // a box and the text typed into it
 namespace {
 // Window-system input, queued as the display server's would be and delivered by the event
 // loop: it meets the console the way a real key or click does, modal blocking included.
-void queueKey(QWindow* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+void queueKey(QWindow* window, QKeyCombination key)
 {
-    qt_handleKeyEvent(window, QEvent::KeyPress, key, modifiers);
-    qt_handleKeyEvent(window, QEvent::KeyRelease, key, modifiers);
+    qt_handleKeyEvent(window, QEvent::KeyPress, key.key(), key.keyboardModifiers());
+    qt_handleKeyEvent(window, QEvent::KeyRelease, key.key(), key.keyboardModifiers());
 }
 
 void queueClick(QWidget* control)
@@ -55,6 +55,18 @@ Keys tap(QKeyCombination key)
 {
     return {{KeyStep::Press, key}, {KeyStep::Release, key}};
 }
+
+// What the operator does while a box is up: a key on the box or on the main window, or a click
+// on one of the main window's controls.
+struct Input
+{
+    enum To { Box, Window, Control } to;
+    QKeyCombination key;
+    const char* control;
+    static Input keyOnTheBox(QKeyCombination key) { return {Box, key, nullptr}; }
+    static Input keyForTheWindow(QKeyCombination key) { return {Window, key, nullptr}; }
+    static Input click(const char* control) { return {Control, {}, control}; }
+};
 } // namespace
 
 Q_DECLARE_METATYPE(Keys)
@@ -212,43 +224,36 @@ void TestDrive::keysGiveTheirButtonsFrames()
 
 // A failure's box is up (a real one, shown), or comes up behind a turn (→ with turn time 300,
 // then a click on 前进 with a speed that is no number, queued while the turn holds the console);
-// what the operator does next, as the display server delivers it. `target`: "box", "window"
-// (the main window's keyboard focus) or the name of a control clicked; `key` 0 for the click.
+// what the operator does next, as the display server delivers it.
 void TestDrive::brakeGetsPastABox_data()
 {
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<Input>("input");
     QTest::addColumn<bool>("behindATurn");
     QTest::addColumn<QByteArray>("frames");
     QTest::addColumn<bool>("boxStays");
-    const int esc = Qt::Key_Escape;
-    const Qt::KeyboardModifiers none;
+    const QKeyCombination esc(Qt::Key_Escape);
     QTest::newRow("escOnTheBoxBrakesAndClosesIt")
-        << "box" << esc << none << false << bytes({0x87}) << false;
-    QTest::newRow("ctrlEscOnTheBoxToo")
-        << "box" << esc << Qt::KeyboardModifiers(Qt::ControlModifier) << false << bytes({0x87})
-        << false;
+        << Input::keyOnTheBox(esc) << false << bytes({0x87}) << false;
+    QTest::newRow("ctrlEscOnTheBoxToo") << Input::keyOnTheBox(Qt::ControlModifier | Qt::Key_Escape)
+                                        << false << bytes({0x87}) << false;
     QTest::newRow("escMeantForTheWindowBrakes")
-        << "window" << esc << Qt::KeyboardModifiers(Qt::ShiftModifier) << false << bytes({0x87})
+        << Input::keyForTheWindow(Qt::ShiftModifier | Qt::Key_Escape) << false << bytes({0x87})
         << true;
     QTest::newRow("clickOnTheBrakeButtonBrakes")
-        << "Stop" << 0 << none << false << bytes({0x87}) << true;
+        << Input::click("Stop") << false << bytes({0x87}) << true;
     QTest::newRow("clickOnAnotherControlStaysBlocked")
-        << "Check1" << 0 << none << false << QByteArray() << true;
+        << Input::click("Check1") << false << QByteArray() << true;
     QTest::newRow("arrowForTheWindowStaysBlocked")
-        << "window" << int(Qt::Key_Up) << none << false << QByteArray() << true;
+        << Input::keyForTheWindow(Qt::Key_Up) << false << QByteArray() << true;
     QTest::newRow("escQueuedBehindATurnWhoseClickFails")
-        << "window" << esc << none << true << bytes({0x82, 0x84, 0x87}) << true;
+        << Input::keyForTheWindow(esc) << true << bytes({0x82, 0x84, 0x87}) << true;
     QTest::newRow("brakeClickQueuedBehindATurnWhoseClickFails")
-        << "Stop" << 0 << none << true << bytes({0x82, 0x84, 0x87}) << true;
+        << Input::click("Stop") << true << bytes({0x82, 0x84, 0x87}) << true;
 }
 
 void TestDrive::brakeGetsPastABox()
 {
-    QFETCH(QString, target);
-    QFETCH(int, key);
-    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(Input, input);
     QFETCH(bool, behindATurn);
     QFETCH(QByteArray, frames);
     QFETCH(bool, boxStays);
@@ -268,13 +273,14 @@ void TestDrive::brakeGetsPastABox()
     }
     const QPointer<QWidget> shownBefore = shownMessageBox();
 
-    if (key == 0)
-        queueClick(console.get<QWidget>(qPrintable(target)));
+    if (input.to == Input::Control)
+        queueClick(console.get<QWidget>(input.control));
     else
-        queueKey(target == u"box" ? shownBefore->windowHandle() : window, key, modifiers);
+        queueKey(input.to == Input::Box ? shownBefore->windowHandle() : window, input.key);
     QCoreApplication::processEvents();
     QByteArray got;
     QTRY_VERIFY((got += console.car1.drain()).size() >= frames.size());
+    // Nothing more comes for a while: the blocked input sends nothing later either.
     QCOMPARE(got + console.car1.read(1, 100ms), frames);
     const auto* box = qobject_cast<QMessageBox*>(shownMessageBox());
     if (boxStays)

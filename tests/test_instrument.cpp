@@ -61,67 +61,72 @@ private slots:
         // with a span of 60 s a reading's x is 610 minus its age in tenths of a second.
         QTest::addColumn<QList<int>>("stamps"); // ms of readings 0, 64, 128, 192, 255, …
         QTest::addColumn<qint64>("now");
-        QTest::addColumn<QString>("points"); // x/y, "!" where the reading lit the lamp
+        QTest::addColumn<QList<QPoint>>("points"); // rounded
+        QTest::addColumn<QList<bool>>("alarms");   // the even-numbered readings lit the lamp
         QTest::newRow("newestAtRightEdgeZeroAtBottom")
-            << QList<int>{1000} << qint64(1000) << "610/275!";
-        QTest::newRow("fullSpeedAtTop") << QList<int>{0, 1000, 2000, 3000, 4000} << qint64(4000)
-                                        << "570/275! 580/211 590/147! 600/83 610/20!";
+            << QList<int>{1000} << qint64(1000) << QList<QPoint>{{610, 275}} << QList<bool>{true};
+        QTest::newRow("fullSpeedAtTop")
+            << QList<int>{0, 1000, 2000, 3000, 4000} << qint64(4000)
+            << QList<QPoint>{{570, 275}, {580, 211}, {590, 147}, {600, 83}, {610, 20}}
+            << QList<bool>{true, false, true, false, true};
         // The newest reading older than the span stays, left of the plot, so the line enters from
         // the left edge; older ones go.
         QTest::newRow("olderThanSpanOneEntersFromTheLeft")
-            << QList<int>{0, 1000, 61500} << qint64(62000) << "0/211 605/147!";
+            << QList<int>{0, 1000, 61500} << qint64(62000) << QList<QPoint>{{0, 211}, {605, 147}}
+            << QList<bool>{false, true};
         QTest::newRow("readingAfterNowHeldAtRightEdge")
-            << QList<int>{5000} << qint64(4000) << "610/275!";
+            << QList<int>{5000} << qint64(4000) << QList<QPoint>{{610, 275}} << QList<bool>{true};
     }
 
     void readingsToPoints()
     {
         QFETCH(QList<int>, stamps);
         QFETCH(qint64, now);
-        QFETCH(QString, points);
+        QFETCH(QList<QPoint>, points);
+        QFETCH(QList<bool>, alarms);
         SpeedHistory h;
         const int speeds[] = {0, 64, 128, 192, 255};
         for (int i = 0; i < stamps.size(); ++i)
             h.add({stamps[i], quint8(speeds[i % 5]), i % 2 == 0});
-        QStringList shown;
-        for (const TrendPoint& p : trendPoints(h, now, 60000, QRectF(10, 20, 600, 255)))
-            shown << QStringLiteral("%1/%2%3")
-                         .arg(qRound(p.pos.x()))
-                         .arg(qRound(p.pos.y()))
-                         .arg(p.alarm ? "!" : "");
-        QCOMPARE(shown.join(u' '), points);
+        QList<QPoint> shown;
+        QList<bool> lit;
+        for (const TrendPoint& p : trendPoints(h, now, 60000, QRectF(10, 20, 600, 255))) {
+            shown << p.pos.toPoint();
+            lit << p.alarm;
+        }
+        QCOMPARE(shown, points);
+        QCOMPARE(lit, alarms);
     }
 
-    void rowTexts_data()
+    void rowMeanings_data()
     {
-        QTest::addColumn<bool>("sent");
+        QTest::addColumn<Direction>("direction");
         QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<QString>("text"); // bytes, then the meaning
-        const auto sent = [](const char* name, QByteArray b, const QString& text) {
-            QTest::newRow(name) << true << b << text;
+        QTest::addColumn<QString>("meaning");
+        const auto sent = [](const char* name, QByteArray b, const QString& meaning) {
+            QTest::newRow(name) << Direction::Sent << b << meaning;
         };
-        sent("advance", bytes({0x85, 0x60}), u"85 60  前进，速度 120"_s);
-        sent("retreatOddSpeedWentAsEven", bytes({0x86, 0x60}), u"86 60  后退，速度 120"_s);
-        sent("hotStartSpeedDigitAboveNine", bytes({0x8A, 0x1F}), u"8A 1F  热启动，速度 50"_s);
-        sent("brake", bytes({0x87}), u"87  冷制动"_s);
+        sent("advance", bytes({0x85, 0x60}), u"前进，速度 120"_s);
+        sent("retreatOddSpeedWentAsEven", bytes({0x86, 0x60}), u"后退，速度 120"_s);
+        sent("hotStartSpeedDigitAboveNine", bytes({0x8A, 0x1F}), u"热启动，速度 50"_s);
+        sent("brake", bytes({0x87}), u"冷制动"_s);
         // One of each pair: a swap within it shows.
-        sent("left", bytes({0x81}), u"81  左转"_s);
-        sent("centreAfterLeft", bytes({0x83}), u"83  左转后回正"_s);
-        sent("rangingOn", bytes({0x88}), u"88  超声测距开"_s);
-        sent("rawByte", bytes({0x10}), u"10  自定义命令"_s);
-        sent("rawSpeedCodeAloneTakesTheNextByte", bytes({0x85}), u"85  前进（下一字节作速度）"_s);
-        QTest::newRow("reading") << false << bytes({0x3C}) << u"3C  读数 60R/Min"_s;
+        sent("left", bytes({0x81}), u"左转"_s);
+        sent("centreAfterLeft", bytes({0x83}), u"左转后回正"_s);
+        sent("rangingOn", bytes({0x88}), u"超声测距开"_s);
+        sent("rawByte", bytes({0x10}), u"自定义命令"_s);
+        sent("rawSpeedCodeAloneTakesTheNextByte", bytes({0x85}), u"前进（下一字节作速度）"_s);
+        QTest::newRow("reading") << Direction::Received << bytes({0x3C}) << u"读数 60R/Min"_s;
         QTest::newRow("twoBytesNoReading")
-            << false << bytes({0x12, 0x34}) << u"12 34  2 个字节，无读数"_s;
+            << Direction::Received << bytes({0x12, 0x34}) << u"2 个字节，无读数"_s;
     }
 
-    void rowTexts()
+    void rowMeanings()
     {
-        QFETCH(bool, sent);
+        QFETCH(Direction, direction);
         QFETCH(QByteArray, frame);
-        QFETCH(QString, text);
-        const TrafficRow r = row(sent ? Direction::Sent : Direction::Received, frame);
-        QCOMPARE(hexText(r.bytes) + u"  "_s + trafficMeaning(r), text);
+        QFETCH(QString, meaning);
+        QCOMPARE(trafficMeaning(row(direction, frame)), meaning);
     }
 
     void logKeepsTheNewestRowsAndCountsTheRest()

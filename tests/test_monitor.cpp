@@ -11,6 +11,7 @@ using namespace smartcar;
 using namespace Qt::StringLiterals;
 
 namespace {
+enum class InWait { StopMonitoring, RestartMonitoring, ChangePort };
 const QString kConnected = QStringLiteral("智能车连接成功");
 
 // The console with COM1 open, counting finished ticks (connected after the console's handler).
@@ -30,9 +31,16 @@ struct Rig : ConsoleFixture
         const int target = ticks + 2;
         return QTest::qWaitFor([&] { return ticks >= target; });
     }
-    // Runs `step` once the first tick has read what was waiting, that is inside its wait.
-    void inFirstTicksWait(std::function<void()> step)
+    // Starts monitoring with `waiting` on the line and runs `step` once the first tick has read
+    // it, that is inside its wait. Returns once that tick has ended or the window has gone;
+    // false if the step missed the wait.
+    bool startReadingThen(quint8 waiting, std::function<void()> step)
     {
+        edit("delaytime")->setText(QStringLiteral("300"));
+        car1.write(bytes({waiting}));
+        if (!QTest::qWaitFor([&] { return buffered() == 1; }))
+            return false;
+        click("cmdStart");
         auto* poll = new QTimer(timer); // goes with the window
         QObject::connect(poll, &QTimer::timeout, poll, [this, poll, step] {
             if (buffered() != 0)
@@ -42,6 +50,7 @@ struct Rig : ConsoleFixture
             step();
         });
         poll->start(1);
+        return QTest::qWaitFor([&] { return !alive() || ticks > 0; }) && stepRanInWait;
     }
     QTimer* timer = get<QTimer>("Timer1");
     int ticks = 0;
@@ -58,22 +67,24 @@ private slots:
     void readingsGoOnUnderABoxRaisedInATick();
     void tickSurvivesWhatHappensInItsWait_data();
     void tickSurvivesWhatHappensInItsWait();
+    void tickTouchesNothingOfAWindowExitedInItsWait();
 };
 
 void TestMonitor::tickFailureReportedThenRecovered_data()
 {
     QTest::addColumn<QString>("interval");
+    QTest::addColumn<bool>("portClosed"); // by a port change; COM2 is opened to recover
     QTest::addColumn<QString>("failure");
-    QTest::newRow("letterInInterval") << u"1O"_s << u"类型不匹配：「采样间隔」不是数字"_s;
-    QTest::newRow("portClosedByPortChange") << "10"
-                                            << "端口未打开：通信端口未打开，请先单击【打开端口】";
+    QTest::newRow("letterInInterval") << u"1O"_s << false << u"类型不匹配：「采样间隔」不是数字"_s;
+    QTest::newRow("portClosedByPortChange")
+        << u"10"_s << true << u"端口未打开：通信端口未打开，请先单击【打开端口】"_s;
 }
 
 void TestMonitor::tickFailureReportedThenRecovered()
 {
     QFETCH(QString, interval);
+    QFETCH(bool, portClosed);
     QFETCH(QString, failure);
-    const bool portClosed = failure.startsWith(u"端口未打开");
     Rig rig;
     rig.edit("delaytime")->setText(interval);
     rig.click("cmdStart");
@@ -92,7 +103,8 @@ void TestMonitor::tickFailureReportedThenRecovered()
     if (portClosed)
         rig.click("cmdOpenCOM");
     QVERIFY(rig.feed(bytes({0x0A}), portClosed ? &rig.car2 : nullptr));
-    QVERIFY(rig.shown() == u"10R/Min" && rig.status() == kConnected);
+    QCOMPARE(rig.shown(), u"10R/Min"_s);
+    QCOMPARE(rig.status(), kConnected);
 }
 
 void TestMonitor::readingsGoOnUnderABoxRaisedInATick()
@@ -101,17 +113,12 @@ void TestMonitor::readingsGoOnUnderABoxRaisedInATick()
     const RealBoxes real; // one that blocked would hold the tick's wait
     const auto shownBoxes = [&] { return rig.form()->findChildren<QMessageBox*>(); };
     later(15000, [&] { qDeleteAll(shownBoxes()); }); // hang guard only
-    rig.edit("delaytime")->setText(QStringLiteral("300"));
     rig.edit("NewSpeed")->setText(QStringLiteral("250"));
-    rig.car1.write(bytes({0x01}));
-    QTRY_COMPARE(rig.buffered(), 1);
-    rig.click("cmdStart");
-    rig.inFirstTicksWait([&] {
+    QVERIFY(rig.startReadingThen(0x01, [&] {
         rig.click("Advanced");
         rig.edit("delaytime")->setText(QStringLiteral("10"));
-    });
+    }));
     QTRY_COMPARE(shownBoxes().size(), 1);
-    QVERIFY(rig.stepRanInWait);
     // A slow reading after a fast one leaves the lamp lit, and the caption shrinks back.
     QVERIFY(!rig.lit() && rig.feed(bytes({0xFF})) && rig.feed(bytes({0x05})));
     QVERIFY(rig.shown() == u"05R/Min" && rig.lit() && rig.buffered() == 0);
@@ -126,47 +133,61 @@ void TestMonitor::readingsGoOnUnderABoxRaisedInATick()
 
 void TestMonitor::tickSurvivesWhatHappensInItsWait_data()
 {
-    QTest::addColumn<QString>("control"); // used inside the first tick's wait
-    QTest::addColumn<QString>("status");  // empty: the window is gone
-    QTest::addColumn<QString>("caption"); // cmdStart's, where the control was that button
-    QTest::newRow("monitoringStopped") << u"cmdStart"_s << u"智能车已断开连接"_s << u"开始检测"_s;
-    // The restarted timer ticks inside the wait; the older reading never covers its newer one.
-    QTest::newRow("monitoringRestarted") << "restart" << kConnected << "停止检测";
-    QTest::newRow("portChanged") << u"cmbCOM"_s << u"已停止通信并关闭通讯端口"_s << QString();
-    QTest::newRow("windowExited") << u"Exit"_s << QString() << QString();
+    QTest::addColumn<InWait>("operatorDoes"); // inside the first tick's wait, which read 255
+    QTest::addColumn<QString>("reading");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("welcomeBack"); // only starting puts the banner's welcome back
+    QTest::addColumn<QString>("button");   // cmdStart's caption
+    QTest::addColumn<bool>("timerRuns");
+    QTest::addColumn<bool>("portOpen");
+    QTest::newRow("stopInWaitNotUndoneByTheTick")
+        << InWait::StopMonitoring << u"255R/Min"_s << u"智能车已断开连接"_s << false
+        << u"开始检测"_s << false << true;
+    // The restarted timer ticks inside the wait and reads 60 first.
+    QTest::newRow("restartInWaitOlderReadingNeverCoversNewer")
+        << InWait::RestartMonitoring << u"60R/Min"_s << kConnected << true << u"停止检测"_s << true
+        << true;
+    // The change stops the poll and closes the port, and leaves the button's caption alone.
+    QTest::newRow("portChangeInWaitClosedPortNotReadAgain")
+        << InWait::ChangePort << u"255R/Min"_s << u"已停止通信并关闭通讯端口"_s << false
+        << u"停止检测"_s << false << false;
 }
 
 void TestMonitor::tickSurvivesWhatHappensInItsWait()
 {
-    QFETCH(QString, control);
+    QFETCH(InWait, operatorDoes);
+    QFETCH(QString, reading);
     QFETCH(QString, status);
-    QFETCH(QString, caption);
-    const bool restarted = control == u"restart";
+    QFETCH(bool, welcomeBack);
+    QFETCH(QString, button);
+    QFETCH(bool, timerRuns);
+    QFETCH(bool, portOpen);
     Rig rig;
-    rig.edit("delaytime")->setText(QStringLiteral("300"));
-    rig.car1.write(bytes({0xFF}));
-    QTRY_COMPARE(rig.buffered(), 1);
-    rig.click("cmdStart");
-    QLabel* banner = rig.get<QLabel>("Label6"); // only starting puts the welcome back
-    banner->setText(QStringLiteral("marker"));
-    rig.inFirstTicksWait([&] {
-        control == u"Exit" ? rig.action("Exit")->trigger()
-                           : (control == u"cmbCOM" ? rig.pick(1) : rig.click("cmdStart"));
-        if (restarted)
+    QLabel* banner = rig.get<QLabel>("Label6");
+    QVERIFY(rig.startReadingThen(0xFF, [&] {
+        banner->setText(QStringLiteral("marker"));
+        if (operatorDoes == InWait::ChangePort)
+            rig.pick(1);
+        else
+            rig.click("cmdStart");
+        if (operatorDoes == InWait::RestartMonitoring)
             rig.click("cmdStart");
         rig.car1.write(bytes({0x3C}));
-    });
-    QVERIFY(QTest::qWaitFor([&] { return !rig.alive() || rig.ticks > 0; }));
-    QVERIFY(rig.boxes.messages().isEmpty() && rig.alive() == !status.isEmpty());
-    QVERIFY(rig.stepRanInWait);
-    if (status.isEmpty())
-        return;
-    QVERIFY(rig.lit() && rig.timer->isActive() == restarted);
-    QCOMPARE(rig.portOpen(), control != u"cmbCOM");
-    const QString shownCaption = caption.isEmpty() ? caption : rig.button("cmdStart")->text();
-    QCOMPARE(QStringList({rig.shown(), rig.status(), banner->text(), shownCaption}),
-             QStringList({restarted ? "60R/Min" : "255R/Min", status,
-                          restarted ? "欢迎使用" : "marker", caption}));
+    }));
+    QVERIFY(rig.boxes.messages().isEmpty() && rig.lit());
+    QCOMPARE(rig.shown(), reading);
+    QCOMPARE(rig.status(), status);
+    QCOMPARE(banner->text() == u"欢迎使用", welcomeBack);
+    QCOMPARE(rig.button("cmdStart")->text(), button);
+    QCOMPARE(rig.timer->isActive(), timerRuns);
+    QCOMPARE(rig.portOpen(), portOpen);
+}
+
+void TestMonitor::tickTouchesNothingOfAWindowExitedInItsWait()
+{
+    Rig rig;
+    QVERIFY(rig.startReadingThen(0xFF, [&] { rig.action("Exit")->trigger(); }));
+    QVERIFY(!rig.alive() && rig.boxes.messages().isEmpty());
 }
 
 QTEST_MAIN(TestMonitor)

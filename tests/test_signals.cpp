@@ -18,31 +18,37 @@ class TestSignals : public QObject
 {
     Q_OBJECT
 private slots:
+    void turnFinishesAndPortIsFreed_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("sigtermFromTheSystem") << int(SIGTERM);
+        QTest::newRow("sigintFromCtrlC") << int(SIGINT);
+        QTest::newRow("sighupFromTheTerminalClosing") << int(SIGHUP);
+    }
+
     void turnFinishesAndPortIsFreed()
     {
-        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-            ConsoleFixture fx;
-            QVERIFY(fx.open(0));
-            const EndingSignals ending;
-            QObject::connect(&ending, &EndingSignals::endRequested, fx.form(),
-                             &Form1::cmdEnd_Click);
-            fx.edit("ChangeTime")->setText(QStringLiteral("300"));
-            // The signal comes once the car has the turn frame, while the console sleeps the turn.
-            QByteArray turnFrame;
-            std::thread sender([&] {
-                turnFrame = fx.car1.read(1, std::chrono::seconds(10));
-                ::kill(::getpid(), signal);
-            });
-            later(0, [&] { fx.click("Left"); });
-            const int code = QApplication::exec();
-            sender.join();
-            QCOMPARE(code, 0);
-            QCOMPARE(turnFrame, bytes({0x81}));
-            QCOMPARE(fx.car1.read(1), bytes({0x83}));
-            QVERIFY(!fx.portOpen());
-            QSerialPort fresh(fx.car1.slavePath()); // the device is free again
-            QVERIFY2(fresh.open(QIODevice::ReadWrite), qPrintable(fresh.errorString()));
-        }
+        QFETCH(int, signal);
+        ConsoleFixture fx;
+        QVERIFY(fx.open(0));
+        const EndingSignals ending;
+        QObject::connect(&ending, &EndingSignals::endRequested, fx.form(), &Form1::cmdEnd_Click);
+        fx.edit("ChangeTime")->setText(QStringLiteral("300"));
+        // The signal comes once the car has the turn frame, while the console sleeps the turn.
+        QByteArray turnFrame;
+        std::thread sender([&] {
+            turnFrame = fx.car1.read(1, std::chrono::seconds(10));
+            ::kill(::getpid(), signal);
+        });
+        later(0, [&] { fx.click("Left"); });
+        const int code = QApplication::exec();
+        sender.join();
+        QCOMPARE(code, 0);
+        QCOMPARE(turnFrame, bytes({0x81}));
+        QCOMPARE(fx.car1.read(1), bytes({0x83}));
+        QVERIFY(!fx.portOpen());
+        QSerialPort fresh(fx.car1.slavePath()); // the device is free again
+        QVERIFY2(fresh.open(QIODevice::ReadWrite), qPrintable(fresh.errorString()));
     }
 
     void handlingBeforeComesBack_data()
