@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 
+#include <limits>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -50,15 +52,7 @@ QByteArray PtyPair::read(int atLeast, std::chrono::milliseconds timeout)
 
 QByteArray PtyPair::drain()
 {
-    QByteArray got;
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = m_master >= 0 ? ::read(m_master, buf, sizeof buf) : -1;
-        if (n <= 0)
-            break;
-        got.append(buf, n);
-    }
-    return got;
+    return read(std::numeric_limits<int>::max(), std::chrono::milliseconds(0));
 }
 
 void PtyPair::write(const QByteArray& bytes)
