@@ -18,6 +18,7 @@ using namespace std::chrono_literals;
 namespace {
 const QString kWaiting = u"通信端口已断开，等待适配器重新插入…（选择其他端口可取消）"_s;
 const QString kStopped = u"已停止通信并关闭通讯端口"_s;
+const QString kGone = u"通信端口已断开，请检查无线适配器"_s;
 const QColor kReadingRed(255, 0, 0);
 
 enum class GivingUp { PickAnother, Initialise, UnplugInChangeWait };
@@ -100,8 +101,7 @@ private slots:
         QTest::addColumn<GivingUp>("how");
         QTest::addColumn<QString>("status");
         QTest::newRow("anotherEntryPicked") << GivingUp::PickAnother << kStopped;
-        QTest::newRow("initialisedWithTheWaitingEntryFirst")
-            << GivingUp::Initialise << u"通信端口已断开，请检查无线适配器"_s;
+        QTest::newRow("initialisedWithTheWaitingEntryFirst") << GivingUp::Initialise << kGone;
         QTest::newRow("unpluggedWhileAnotherEntryIsBeingPicked")
             << GivingUp::UnplugInChangeWait << kStopped;
     }
@@ -166,7 +166,7 @@ private slots:
         });
         fx.click("Left");
         car.join();
-        QTRY_COMPARE(fx.status(), QStringLiteral("通信端口已断开，请检查无线适配器"));
+        QTRY_COMPARE(fx.status(), kGone);
         QVERIFY(!fx.portOpen() && !fx.get<QTimer>("Timer1")->isActive());
         QVERIFY(fx.button("cmdOpenCOM")->isEnabled() && fx.boxes.messages().size() == 1);
     }

@@ -11,7 +11,6 @@
 #include "support/ptypair.h"
 
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
