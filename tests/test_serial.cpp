@@ -11,7 +11,6 @@
 #include "support/ptypair.h"
 
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,9 +32,14 @@ Q_DECLARE_METATYPE(Outcome)
 namespace {
 constexpr quint16 kFtdi = 0x0403, kFt232 = 0x6001, kWch = 0x1a86, kCh340 = 0x7523;
 
-DeviceIdentity usb(const QString& path, quint16 vendor, quint16 product, const QString& serial)
+DeviceIdentity ftdi(const QString& path, const QString& serial)
 {
-    return {path, vendor, product, serial};
+    return {path, kFtdi, kFt232, serial};
+}
+
+DeviceIdentity ch340(const QString& path, const QString& serial = {})
+{
+    return {path, kWch, kCh340, serial};
 }
 
 // A Bluetooth link, a pseudo-terminal behind a link: nothing known but the path.
@@ -43,30 +47,7 @@ DeviceIdentity bare(const QString& path)
 {
     return {path, {}, {}, {}};
 }
-} // namespace
 
-class TestSerial : public QObject
-{
-    Q_OBJECT
-private slots:
-    void troubledLine_data();
-    void troubledLine();
-    void writeTheLineTakesOnlyPartOf_data();
-    void writeTheLineTakesOnlyPartOf();
-    void assignment_data();
-    void assignment();
-    void lookupSeesTheDirectoryAsItIsNow();
-    void openFailureCauses();
-    void nodeThatIsNoLine_data();
-    void nodeThatIsNoLine();
-    void otherProgramsLock_data();
-    void otherProgramsLock();
-    void sameDevice_data();
-    void sameDevice();
-    void bareTerminalNumbersAreNeverLookedFor();
-};
-
-namespace {
 // A line whose write(2) answers from a script: n >= 0 takes the first n bytes (really writing
 // them), a negative number fails with that errno taking nothing. Past the script it writes
 // normally, or, when stuck, takes nothing ever again.
@@ -91,267 +72,7 @@ protected:
 };
 } // namespace
 
-void TestSerial::troubledLine_data()
-{
-    // How the car stops taking bytes, and whether the receive buffer is full when it then
-    // vanishes: Qt stops reading once it is, so it never reads the hang-up itself.
-    QTest::addColumn<bool>("flowControl"); // otherwise the car stops reading
-    QTest::addColumn<bool>("fullReceiveBuffer");
-    QTest::newRow("heldByFlowControlThenClosed") << true << false;
-    // The line still takes a few bytes: a frame sent now would reach the car late or cut short.
-    QTest::newRow("backedUpThenClosedWithFullReceiveBuffer") << false << true;
-}
-
-void TestSerial::troubledLine()
-{
-    QFETCH(bool, flowControl);
-    QFETCH(bool, fullReceiveBuffer);
-    PtyPair car;
-    CommPort port;
-    int gone = 0;
-    bool openWhenTold = true;
-    connect(&port, &CommPort::disconnected, this, [&] {
-        ++gone;
-        openWhenTold = port.portOpen();
-    });
-    port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
-    port.setPortOpen(true);
-
-    // A busy line fails one send and keeps the port.
-    car.holdConsoleOutput(flowControl);
-    const qsizetype backlog = flowControl ? 0 : car.backUpConsoleOutput('A');
-    const QString report = failureOf([&] { port.output(bytes({0x85, 0x60})); });
-    QVERIFY2(report.contains(QStringLiteral("发送超时")), qPrintable(report));
-    QVERIFY(port.portOpen());
-    // The line moves again: nothing of the failed frame follows, and the next frame is whole
-    // and in the device by the time the send returns (no event loop runs in between).
-    car.holdConsoleOutput(false);
-    QCOMPARE(car.read(int(backlog), 2s), QByteArray(backlog, 'A'));
-    port.output(bytes({0x86, 0x30}));
-    QCOMPARE(car.read(2, 0ms), bytes({0x86, 0x30}));
-
-    // What comes in is kept oldest first, up to the receive buffer's size.
-    const QByteArray first(CommPort::kReceiveBufferBytes, '\x3C');
-    car.write(first + "late");
-    QTRY_COMPARE(port.inBufferCount(), int(first.size()));
-    if (!fullReceiveBuffer) {
-        QCOMPARE(port.input(), first);
-        QTRY_COMPARE(port.inBufferCount(), 4); // what did not fit follows, not lost
-        QCOMPARE(port.input(), QByteArray("late"));
-    }
-
-    // The car vanishes. The dead device keeps raising errors: the port is closed before the
-    // window hears of it, so none of them becomes another signal.
-    car.vanish();
-    QTRY_COMPARE(gone, 1);
-    QVERIFY(!openWhenTold && !port.portOpen());
-    QCOMPARE(failureOf([&] { port.output("\x87"); }), Failure::portNotOpen().describe());
-}
-
-void TestSerial::writeTheLineTakesOnlyPartOf_data()
-{
-    QTest::addColumn<QList<int>>("script");
-    QTest::addColumn<bool>("stuck");
-    QTest::addColumn<QString>("failure"); // empty: the send succeeds
-    QTest::addColumn<QByteArray>("carGets");
-    const QByteArray earlier = bytes({0x86, 0x30});
-    const QByteArray frame = bytes({0x85, 0x60});
-    QTest::newRow("interruptedWriteIsRetriedNotReported")
-        << QList<int>{-EINTR, -EINTR} << false << QString() << earlier + frame;
-    QTest::newRow("nothingTakenFlushesNothingBefore")
-        << QList<int>{-EAGAIN} << false << QStringLiteral("发送超时：线路忙，此帧未发送")
-        << earlier;
-    QTest::newRow("headTakenTheRestFollows")
-        << QList<int>{1, -EINTR, 0} << false << QString() << earlier + frame;
-    QTest::newRow("headTakenRestNeverFitsSaysTheLineWasEmptied")
-        << QList<int>{1} << true << QStringLiteral("发送超时：线路已清空，之前的帧可能未发出")
-        << QByteArray(); // not checked
-}
-
-void TestSerial::writeTheLineTakesOnlyPartOf()
-{
-    QFETCH(QList<int>, script);
-    QFETCH(bool, stuck);
-    QFETCH(QString, failure);
-    QFETCH(QByteArray, carGets);
-    PtyPair car;
-    FaultyLine port;
-    port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
-    port.setPortOpen(true);
-    port.output(bytes({0x86, 0x30})); // still in the line: the car has not read it yet
-    port.script = script;
-    port.stuck = stuck;
-    QCOMPARE(failureOf([&] {
-                 port.output(bytes({0x85, 0x60}));
-             }),
-             failure.isEmpty() ? QString() : Failure::portFailure(failure).describe());
-    QVERIFY(port.portOpen());
-    // A pseudo-terminal has no output queue of its own to empty; what a real line dropped
-    // can only be said for the other rows. A brake sent last marks the end of what came.
-    if (!stuck) {
-        port.output(bytes({0x87}));
-        QCOMPARE(car.read(int(carGets.size()) + 1, 2s), carGets + bytes({0x87}));
-    }
-}
-
 using Overrides = QMap<int, QString>; // SMARTCAR_COM<n> by n
-
-void TestSerial::assignment_data()
-{
-    QTest::addColumn<QStringList>("present"); // names in /dev
-    QTest::addColumn<Overrides>("overrides");
-    // From COM1 on, empty for no device; the entries after keep ttyS<n-1>.
-    QTest::addColumn<QStringList>("devices");
-    QTest::newRow("linksNeverOnTheUsbEntriesOtherNamesIgnored")
-        << QStringList{"rfcomm3", "ttyUSB",   "ttyUSBa",  "ttyUSB0.lock", "ttyS4",
-                       "usbmon0", "ttyACM-1", "xrfcomm0", "rfcomm1"}
-        << Overrides{}
-        << QStringList{
-               "/dev/ttyS0",   "/dev/ttyS1",  QString(), QString(),
-               "/dev/rfcomm1", "/dev/rfcomm3"}; // no adapter: the USB entries stand for no device
-    QTest::newRow("usbByNumberThenAcmThenLinksOverridesWinTheOthersMoveOnWithNoHoles")
-        << QStringList{"ttyUSB10", "rfcomm0", "ttyUSB2", "ttyACM0", "ttyUSB9", "ttyUSB1", "rfcomm1"}
-        << Overrides{{3, "/tmp/car"}, {6, "/dev/ttyS9"}}
-        << QStringList{"/dev/ttyS0",   "/dev/ttyS1",   "/tmp/car",     "/dev/ttyUSB1",
-                       "/dev/ttyUSB2", "/dev/ttyS9",   "/dev/ttyUSB9", "/dev/ttyUSB10",
-                       "/dev/ttyACM0", "/dev/rfcomm0", "/dev/rfcomm1"};
-    QStringList many;
-    QStringList first18;
-    for (int k = 0; k < 25; ++k) {
-        many << u"ttyUSB%1"_s.arg(k);
-        if (k < 18)
-            first18 << u"/dev/ttyUSB%1"_s.arg(k);
-    }
-    QTest::newRow("moreAdaptersThanEntries")
-        << many << Overrides{} << QStringList{"/dev/ttyS0", "/dev/ttyS1"} + first18;
-}
-
-void TestSerial::assignment()
-{
-    QFETCH(QStringList, present);
-    QFETCH(Overrides, overrides);
-    QFETCH(QStringList, devices);
-    for (qsizetype n = devices.size(); n < 20; ++n)
-        devices << u"/dev/ttyS%1"_s.arg(n);
-    QCOMPARE(assignPortDevices(u"/dev"_s, present, overrides), devices);
-}
-
-void TestSerial::lookupSeesTheDirectoryAsItIsNow()
-{
-    QVERIFY(isOpenableIndex(16) && !isOpenableIndex(17) && !isOpenableIndex(-1)); // COM1-COM17
-    QTemporaryDir dir;
-    PortMap ports(dir.path());
-    const QString adapter = dir.filePath(u"ttyUSB0"_s);
-    // A USB entry with no adapter stands for no port at all, and says so when opened.
-    QCOMPARE(ports.deviceForPort(3), QString());
-    CommPort port;
-    port.setPortMap(ports);
-    port.setCommPort(3);
-    const QString detail = failureOf([&] { port.setPortOpen(true); });
-    QVERIFY2(detail.contains(u"没有插上 COM3(USB) 对应的 USB 串口适配器"_s)
-                 && detail.contains(u"ls /dev/ttyUSB* /dev/ttyACM*"_s)
-                 && !detail.contains(u"ttyS"_s),
-             qPrintable(detail));
-
-    // Plugged in after the first look; a link counts as a node.
-    QVERIFY(QFile::link(u"/dev/null"_s, adapter));
-    QCOMPARE(ports.deviceForPort(3), adapter);
-    QCOMPARE(ports.toolTips().mid(2, 3),
-             (QStringList{adapter, u"未发现 USB 串口适配器"_s,
-                          dir.filePath(u"ttyS4"_s) + u"（未发现设备）"_s}));
-
-    // An override takes the adapter for COM1, however its path is written, away from COM3.
-    const QString written = dir.path() + u"//ttyUSB0"_s;
-    PortMap com1Set = ports;
-    com1Set.setOverride(1, written);
-    QVERIFY(com1Set.deviceForPort(1) == written && com1Set.deviceForPort(3).isEmpty());
-    QCOMPARE(com1Set.toolTips().at(2), u"未发现 USB 串口适配器"_s);
-    // An override still wins over the lookup on a USB entry.
-    ports.setOverride(4, u"/dev/smartcar-test-none"_s);
-    QCOMPARE(ports.toolTips().at(3), u"/dev/smartcar-test-none（未发现设备）"_s);
-
-    // The operator's variables, for the listed entries only; set but empty is as if unset.
-    const ScopedEnv com1("SMARTCAR_COM1", "");
-    const ScopedEnv com2("SMARTCAR_COM2", written.toLocal8Bit());
-    const ScopedEnv com21("SMARTCAR_COM21", "/dev/ttyS0");
-    QCOMPARE(portOverrides(), Overrides({{2, written}}));
-}
-
-void TestSerial::openFailureCauses()
-{
-    QTemporaryDir dir;
-    // Searchable by everyone, so that only the node itself can refuse.
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-    const QString device = dir.filePath(u"ttyUSB0"_s);
-    // The machine's own lock folders may hold a live lock for a real ttyUSB0.
-    QTemporaryDir locks;
-    const QStringList lockDirs{locks.path()};
-    const auto explain = [&] {
-        return explainOpenFailure(diagnoseOpenFailure(device, {}, lockDirs));
-    };
-
-    // A link left behind for an adapter that is gone: as if no device were there.
-    QVERIFY(QFile::link(dir.filePath(u"gone"_s), device));
-    QCOMPARE(explain(), u"未找到设备 %1：请检查适配器是否已插好。"_s.arg(device));
-
-    // A node the user may not open, its group read from the node; root opens any node, so it
-    // is "nobody" for the moment (the saved id lets it back).
-    QVERIFY(QFile::remove(device) && QFile(device).open(QIODevice::WriteOnly)
-            && QFile::setPermissions(device, {}));
-    const bool root = ::geteuid() == 0;
-    QVERIFY(!root
-            || (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 0) == 0
-                && ::setresuid(65534, 65534, 0) == 0));
-    const QString refused = explain();
-    QVERIFY(!root || (::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0));
-    QCOMPARE(refused,
-             u"没有权限读写设备 %1，它属于 %2 组。\n"
-             u"请执行 sudo usermod -aG %2 $USER，然后注销并重新登录。"_s.arg(
-                 device, QFileInfo(device).group()));
-
-    // Held by another program, met through a link as the console would meet an adapter. Qt's
-    // lock (it names this pseudo-terminal, which nothing else on the machine can hold) is in
-    // the system's folders; to root, which passes Qt's exclusive claim, it is the only sign.
-    PtyPair car;
-    QVERIFY(QFile::remove(device) && QFile::link(car.slavePath(), device));
-    QSerialPort other(car.slavePath());
-    QVERIFY(other.open(QIODevice::ReadWrite));
-    QVERIFY(explainOpenFailure(diagnoseOpenFailure(device, {}))
-                .contains(device + u" 正被另一个程序占用"_s));
-    other.close();
-    // Once it is let go, the device itself shows nothing wrong: the open's own words stay.
-    QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, lockDirs)),
-             u"无法打开设备 %1：EIO"_s.arg(device));
-}
-
-void TestSerial::nodeThatIsNoLine_data()
-{
-    QTest::addColumn<QString>("node"); // in a folder of the test's own unless absolute
-    QTest::addColumn<QString>("cause");
-    QTest::newRow("symlinkLoopIsNoMissingAdapter") << "loop"
-                                                   << "符号链接层数过多";
-    QTest::newRow("controllingTerminalAlias") << "/dev/tty"
-                                              << "不是串口设备";
-    QTest::newRow("characterDeviceThatIsNoTerminal") << "/dev/null"
-                                                     << "不是串口设备";
-    QTest::newRow("plainFile") << "file"
-                               << "不是串口设备";
-}
-
-void TestSerial::nodeThatIsNoLine()
-{
-    QFETCH(QString, node);
-    QFETCH(QString, cause);
-    QTemporaryDir dir;
-    QVERIFY(QFile::link(dir.filePath(u"loop"_s), dir.filePath(u"loop2"_s))
-            && QFile::link(dir.filePath(u"loop2"_s), dir.filePath(u"loop"_s)));
-    QFile file(dir.filePath(u"file"_s));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    const QString device = node.startsWith(u'/') ? node : dir.filePath(node);
-    QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, {dir.path()})),
-             u"无法打开设备 %1：%2"_s.arg(device, cause));
-}
 
 // Another program's lock file for the line the console is about to open, in a lock folder of
 // the test's own. `holder`: the test itself (alive), a process that has ended, or none (the
@@ -361,148 +82,370 @@ enum class LockVerdict { Busy, Unreadable, Opens };
 Q_DECLARE_METATYPE(Holder)
 Q_DECLARE_METATYPE(LockVerdict)
 
-void TestSerial::otherProgramsLock_data()
+class TestSerial : public QObject
 {
-    QTest::addColumn<Holder>("holder");
-    QTest::addColumn<bool>("qtForm"); // otherwise ten columns, right-aligned
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<LockVerdict>("verdict");
-    QTest::newRow("classicLockOfARunningProgramIsBusy")
-        << Holder::Alive << false << QByteArray() << LockVerdict::Busy;
-    QTest::newRow("qtLockOfARunningProgramIsBusy")
-        << Holder::Alive << true << QByteArray() << LockVerdict::Busy;
-    QTest::newRow("classicLockOfAnEndedProgramIsStale")
-        << Holder::Ended << false << QByteArray() << LockVerdict::Opens;
-    QTest::newRow("textIsUnreadableNotAPermissionError")
-        << Holder::None << false << QByteArray("hello\n") << LockVerdict::Unreadable;
-    QTest::newRow("numberBeyondAnyProcessIsUnreadableNotAlive")
-        << Holder::None << false << QByteArray("4294967296\n") << LockVerdict::Unreadable;
-    QTest::newRow("zeroWouldSignalOurOwnGroup")
-        << Holder::None << false << QByteArray("0\n") << LockVerdict::Unreadable;
-    QTest::newRow("negativeWouldSignalAGroup")
-        << Holder::None << false << QByteArray("  -1\n") << LockVerdict::Unreadable;
-}
-
-void TestSerial::otherProgramsLock()
-{
-    QFETCH(Holder, holder);
-    QFETCH(bool, qtForm);
-    QFETCH(QByteArray, content);
-    QFETCH(LockVerdict, verdict);
-    qint64 pid = ::getpid();
-    if (holder == Holder::Ended) {
-        const pid_t child = ::fork();
-        if (child == 0)
-            ::_exit(0);
-        QVERIFY(child > 0 && ::waitpid(child, nullptr, 0) == child);
-        pid = child;
-    }
-    if (holder != Holder::None) {
-        content = qtForm ? QByteArray::number(pid) + "\nminicom\nbench\n"
-                         : QByteArray::number(pid).rightJustified(10, ' ') + '\n';
-    }
-    PtyPair car;
-    QTemporaryDir locks;
-    const QString lockFile = locks.filePath(u"LCK.."_s
-                                            + car.slavePath().mid(5).replace(u'/', u'_'));
-    QFile lock(lockFile);
-    QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size());
-    lock.close();
-
-    const auto found = lockedByOther(car.slavePath(), {locks.path()});
-    if (verdict == LockVerdict::Opens) {
-        QVERIFY(!found);
-    } else if (verdict == LockVerdict::Busy) {
-        QVERIFY(found && found->cause == OpenFailure::Cause::Busy);
-        QVERIFY(
-            explainOpenFailure(*found).contains(u"正被另一个程序占用（进程 %1 %2）"_s.arg(pid).arg(
-                QCoreApplication::applicationName())));
-    } else {
-        QVERIFY(found);
-        QCOMPARE(
-            explainOpenFailure(*found),
-            u"无法打开设备 %1。\n锁文件 %2 无法识别：若没有其他程序在用该设备，可删除此文件。"_s
-                .arg(car.slavePath(), lockFile));
+    Q_OBJECT
+private slots:
+    void troubledLine_data()
+    {
+        // How the car stops taking bytes, and whether the receive buffer is full when it then
+        // vanishes: Qt stops reading once it is, so it never reads the hang-up itself.
+        QTest::addColumn<bool>("flowControl"); // otherwise the car stops reading
+        QTest::addColumn<bool>("fullReceiveBuffer");
+        QTest::newRow("heldByFlowControlThenClosed") << true << false;
+        // The line still takes a few bytes: a frame sent now would reach the car late or cut short.
+        QTest::newRow("backedUpThenClosedWithFullReceiveBuffer") << false << true;
     }
 
-    // The port itself: it does not open past a lock it must honour, and leaves the other
-    // program's file as it found it.
-    CommPort port;
-    port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
-    port.setLockDirectories({locks.path()});
-    failureOf([&] { port.setPortOpen(true); });
-    QCOMPARE(port.portOpen(), verdict == LockVerdict::Opens);
-    QVERIFY(lock.open(QIODevice::ReadOnly));
-    QCOMPARE(lock.readAll(), content);
-}
+    void troubledLine()
+    {
+        QFETCH(bool, flowControl);
+        QFETCH(bool, fullReceiveBuffer);
+        PtyPair car;
+        CommPort port;
+        QList<bool> openWhenTold; // each time the port says the device has gone
+        connect(&port, &CommPort::disconnected, this, [&] { openWhenTold << port.portOpen(); });
+        port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
+        port.setPortOpen(true);
 
-void TestSerial::sameDevice_data()
-{
-    QTest::addColumn<DeviceIdentity>("remembered");
-    QTest::addColumn<QList<DeviceIdentity>>("present");
-    QTest::addColumn<Outcome>("outcome");
-    QTest::addColumn<qsizetype>("index");
+        // A busy line fails one send and keeps the port.
+        car.holdConsoleOutput(flowControl);
+        const qsizetype backlog = flowControl ? 0 : car.backUpConsoleOutput('A');
+        const QString report = failureOf([&] { port.output(bytes({0x85, 0x60})); });
+        QVERIFY2(report.contains(QStringLiteral("发送超时")), qPrintable(report));
+        QVERIFY(port.portOpen());
+        // The line moves again: nothing of the failed frame follows, and the next frame is whole
+        // and in the device by the time the send returns (no event loop runs in between).
+        car.holdConsoleOutput(false);
+        QCOMPARE(car.read(int(backlog), 2s), QByteArray(backlog, 'A'));
+        port.output(bytes({0x86, 0x30}));
+        QCOMPARE(car.read(2, 0ms), bytes({0x86, 0x30}));
 
-    const auto ftdi = [](const QString& path, const QString& serial) {
-        return usb(path, kFtdi, kFt232, serial);
-    };
-    const auto ch340 = [](const QString& path) { return usb(path, kWch, kCh340, QString()); };
-    const QString usb0 = u"/dev/ttyUSB0"_s, usb1 = u"/dev/ttyUSB1"_s, link = u"/tmp/car"_s;
+        // What comes in is kept oldest first, up to the receive buffer's size.
+        const QByteArray first(CommPort::kReceiveBufferBytes, '\x3C');
+        car.write(first + "late");
+        QTRY_COMPARE(port.inBufferCount(), int(first.size()));
+        if (!fullReceiveBuffer) {
+            QCOMPARE(port.input(), first);
+            QTRY_COMPARE(port.inBufferCount(), 4); // what did not fit follows, not lost
+            QCOMPARE(port.input(), QByteArray("late"));
+        }
 
-    QTest::newRow("sameSerialReturningOnAnotherPath")
-        << ftdi(usb0, u"A50285BI"_s) << QList{ftdi(usb0, u"B1"_s), ftdi(usb1, u"A50285BI"_s)}
-        << Outcome::Found << qsizetype(1);
-    QTest::newRow("otherSerialAtTheSamePathIsSomeoneElses")
-        << ftdi(usb0, u"A50285BI"_s) << QList{ftdi(usb0, u"B1"_s)} << Outcome::None
-        << qsizetype(-1);
-    QTest::newRow("vendorChangedBehindTheSameSerial")
-        << ftdi(usb0, u"A50285BI"_s) << QList{usb(usb0, kWch, kFt232, u"A50285BI"_s)}
-        << Outcome::None << qsizetype(-1);
-    QTest::newRow("twoAdaptersWithTheRememberedSerialOpenNeither")
-        << ftdi(usb0, u"A50285BI"_s)
-        << QList{ftdi(usb1, u"A50285BI"_s), ftdi(u"/dev/ttyUSB2"_s, u"A50285BI"_s)}
-        << Outcome::Ambiguous << qsizetype(-1);
-    QTest::newRow("adapterWithoutSerialBackAtItsPath")
-        << ch340(usb0) << QList{ch340(usb1), ch340(usb0)} << Outcome::Found << qsizetype(1);
-    QTest::newRow("adapterWithoutSerialAtAnotherPathIsNeverTaken")
-        << ch340(usb0) << QList{ch340(usb1)} << Outcome::None << qsizetype(-1);
-    QTest::newRow("vendorChangedAtTheSamePath")
-        << ch340(usb0) << QList{usb(usb0, kFtdi, kFt232, QString())} << Outcome::None
-        << qsizetype(-1);
-    QTest::newRow("serialAppearedAtASerialLessPathIsAnotherAdapter")
-        << ch340(usb0) << QList{usb(usb0, kWch, kCh340, u"X9"_s)} << Outcome::None << qsizetype(-1);
-    QTest::newRow("zeroSerialIsNoSerialSoOnlyThePathCounts")
-        << usb(usb0, kWch, kCh340, u"0"_s)
-        << QList{usb(usb1, kWch, kCh340, u"0"_s), usb(usb0, kWch, kCh340, QString())}
-        << Outcome::Found << qsizetype(1);
-    QTest::newRow("linkWithNothingKnownBackAtItsPath")
-        << bare(link) << QList{ftdi(usb0, u"A50285BI"_s), bare(link)} << Outcome::Found
-        << qsizetype(1);
-    QTest::newRow("linkNowLeadingToAUsbAdapter")
-        << bare(link) << QList{usb(link, kWch, kCh340, QString())} << Outcome::None
-        << qsizetype(-1);
-    QTest::newRow("nothingPresent")
-        << ftdi(usb0, u"A50285BI"_s) << QList<DeviceIdentity>{} << Outcome::None << qsizetype(-1);
-}
+        // The car vanishes. The dead device keeps raising errors: the port is closed before the
+        // window hears of it, so none of them becomes another signal.
+        car.vanish();
+        QTRY_COMPARE(openWhenTold, QList<bool>{false});
+        QVERIFY(!port.portOpen());
+        QCOMPARE(failureOf([&] { port.output("\x87"); }), Failure::portNotOpen().describe());
+    }
 
-void TestSerial::sameDevice()
-{
-    QFETCH(DeviceIdentity, remembered);
-    QFETCH(QList<DeviceIdentity>, present);
-    QFETCH(Outcome, outcome);
-    QFETCH(qsizetype, index);
-    const DeviceMatch match = findSameDevice(remembered, present);
-    QCOMPARE(match.outcome, outcome);
-    QCOMPARE(match.index, index);
-}
+    void writeTheLineTakesOnlyPartOf_data()
+    {
+        QTest::addColumn<QList<int>>("script");
+        QTest::addColumn<bool>("stuck");
+        QTest::addColumn<QString>("failure"); // empty: the send succeeds
+        QTest::addColumn<QByteArray>("carGets");
+        const QByteArray earlier = bytes({0x86, 0x30});
+        const QByteArray frame = bytes({0x85, 0x60});
+        QTest::newRow("interruptedWriteIsRetriedNotReported")
+            << QList<int>{-EINTR, -EINTR} << false << QString() << earlier + frame;
+        QTest::newRow("nothingTakenFlushesNothingBefore")
+            << QList<int>{-EAGAIN} << false << u"发送超时：线路忙，此帧未发送"_s << earlier;
+        QTest::newRow("headTakenTheRestFollows")
+            << QList<int>{1, -EINTR, 0} << false << QString() << earlier + frame;
+        QTest::newRow("headTakenRestNeverFitsSaysTheLineWasEmptied")
+            << QList<int>{1} << true << u"发送超时：线路已清空，之前的帧可能未发出"_s
+            << QByteArray(); // not checked
+    }
 
-void TestSerial::bareTerminalNumbersAreNeverLookedFor()
-{
-    QVERIFY(!mayReconnect(bare(u"/dev/pts/3"_s)));
-    QVERIFY(mayReconnect(bare(u"/tmp/car"_s)));
-    QVERIFY(mayReconnect(usb(u"/dev/ttyUSB0"_s, kWch, kCh340, QString())));
-    QVERIFY(!mayReconnect(bare(QString())));
-}
+    void writeTheLineTakesOnlyPartOf()
+    {
+        QFETCH(QList<int>, script);
+        QFETCH(bool, stuck);
+        QFETCH(QString, failure);
+        QFETCH(QByteArray, carGets);
+        PtyPair car;
+        FaultyLine port;
+        port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
+        port.setPortOpen(true);
+        port.output(bytes({0x86, 0x30})); // still in the line: the car has not read it yet
+        port.script = script;
+        port.stuck = stuck;
+        const QString said = failureOf([&] { port.output(bytes({0x85, 0x60})); });
+        QCOMPARE(said, failure.isEmpty() ? failure : Failure::portFailure(failure).describe());
+        QVERIFY(port.portOpen());
+        // A pseudo-terminal has no output queue of its own to empty; what a real line dropped
+        // can only be said for the other rows. A brake sent last marks the end of what came.
+        if (!stuck) {
+            port.output(bytes({0x87}));
+            QCOMPARE(car.read(int(carGets.size()) + 1, 2s), carGets + bytes({0x87}));
+        }
+    }
+
+    void assignment_data()
+    {
+        QTest::addColumn<QStringList>("present"); // names in /dev
+        QTest::addColumn<Overrides>("overrides");
+        // From COM1 on, empty for no device; the entries after keep ttyS<n-1>.
+        QTest::addColumn<QStringList>("devices");
+        // No adapter: the USB entries stand for no device.
+        QTest::newRow("linksNeverOnTheUsbEntriesOtherNamesIgnored")
+            << QStringList{"rfcomm3", "ttyUSB",   "ttyUSBa",  "ttyUSB0.lock", "ttyS4",
+                           "usbmon0", "ttyACM-1", "xrfcomm0", "rfcomm1"}
+            << Overrides{}
+            << QStringList{"/dev/ttyS0", "/dev/ttyS1", {}, {}, "/dev/rfcomm1", "/dev/rfcomm3"};
+        QTest::newRow("usbByNumberThenAcmThenLinksOverridesWinTheOthersMoveOnWithNoHoles")
+            << QStringList{"ttyUSB10", "rfcomm0", "ttyUSB2", "ttyACM0",
+                           "ttyUSB9",  "ttyUSB1", "rfcomm1"}
+            << Overrides{{3, "/tmp/car"}, {6, "/dev/ttyS9"}, {7, "/dev//ttyUSB9"}} // as written
+            << QStringList{"/dev/ttyS0",   "/dev/ttyS1",   "/tmp/car",      "/dev/ttyUSB1",
+                           "/dev/ttyUSB2", "/dev/ttyS9",   "/dev//ttyUSB9", "/dev/ttyUSB10",
+                           "/dev/ttyACM0", "/dev/rfcomm0", "/dev/rfcomm1"};
+        QStringList many;
+        for (int k = 0; k < 25; ++k)
+            many << u"ttyUSB%1"_s.arg(k);
+        QStringList taken{u"/dev/ttyS0"_s, u"/dev/ttyS1"_s}; // COM3 to COM20 take the first 18
+        for (const QString& name : many.first(18))
+            taken << u"/dev/"_s + name;
+        QTest::newRow("moreAdaptersThanEntries") << many << Overrides{} << taken;
+    }
+
+    void assignment()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(Overrides, overrides);
+        QFETCH(QStringList, devices);
+        for (qsizetype n = devices.size(); n < 20; ++n)
+            devices << u"/dev/ttyS%1"_s.arg(n);
+        QCOMPARE(assignPortDevices(u"/dev"_s, present, overrides), devices);
+    }
+
+    void lookupSeesTheDirectoryAsItIsNow()
+    {
+        QVERIFY(isOpenableIndex(16) && !isOpenableIndex(17) && !isOpenableIndex(-1)); // COM1-COM17
+        QTemporaryDir dir;
+        PortMap ports(dir.path());
+        const QString adapter = dir.filePath(u"ttyUSB0"_s);
+        // A USB entry with no adapter stands for no port at all, and says so when opened.
+        CommPort port;
+        port.setPortMap(ports);
+        port.setCommPort(3);
+        const QString detail = failureOf([&] { port.setPortOpen(true); });
+        QVERIFY2(detail.contains(u"没有插上 COM3(USB) 对应的 USB 串口适配器"_s)
+                     && detail.contains(u"ls /dev/ttyUSB* /dev/ttyACM*"_s)
+                     && !detail.contains(u"ttyS"_s),
+                 qPrintable(detail));
+
+        // Plugged in after the first look; a link counts as a node.
+        QVERIFY(QFile::link(u"/dev/null"_s, adapter));
+        QCOMPARE(ports.deviceForPort(3), adapter);
+        QCOMPARE(ports.toolTips().mid(2, 3),
+                 (QStringList{adapter, u"未发现 USB 串口适配器"_s,
+                              dir.filePath(u"ttyS4"_s) + u"（未发现设备）"_s}));
+
+        // The operator's variables, for the listed entries only; set but empty is as if unset.
+        const ScopedEnv com1("SMARTCAR_COM1", "");
+        const ScopedEnv com2("SMARTCAR_COM2", "/tmp/car");
+        const ScopedEnv com21("SMARTCAR_COM21", "/dev/ttyS0");
+        QCOMPARE(portOverrides(), Overrides({{2, u"/tmp/car"_s}}));
+    }
+
+    void openFailureCauses()
+    {
+        QTemporaryDir dir;
+        // Searchable by everyone, so that only the node itself can refuse.
+        QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+        const QString device = dir.filePath(u"ttyUSB0"_s);
+        // The machine's own lock folders may hold a live lock for a real ttyUSB0.
+        QTemporaryDir locks;
+        const QStringList lockDirs{locks.path()};
+        const auto explain = [&] {
+            return explainOpenFailure(diagnoseOpenFailure(device, {}, lockDirs));
+        };
+
+        // A link left behind for an adapter that is gone: as if no device were there.
+        QVERIFY(QFile::link(dir.filePath(u"gone"_s), device));
+        QCOMPARE(explain(), u"未找到设备 %1：请检查适配器是否已插好。"_s.arg(device));
+
+        // A node the user may not open, its group read from the node; root opens any node, so it
+        // is "nobody" for the moment (the saved id lets it back, its groups are put back).
+        QVERIFY(QFile::remove(device) && QFile(device).open(QIODevice::WriteOnly)
+                && QFile::setPermissions(device, {}));
+        const bool root = ::geteuid() == 0;
+        QList<gid_t> groups(::getgroups(0, nullptr));
+        QVERIFY(::getgroups(int(groups.size()), groups.data()) == groups.size());
+        QVERIFY(!root
+                || (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 0) == 0
+                    && ::setresuid(65534, 65534, 0) == 0));
+        const QString refused = explain();
+        QVERIFY(!root
+                || (::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0
+                    && ::setgroups(size_t(groups.size()), groups.data()) == 0));
+        QCOMPARE(refused,
+                 u"没有权限读写设备 %1，它属于 %2 组。\n"
+                 u"请执行 sudo usermod -aG %2 $USER，然后注销并重新登录。"_s.arg(
+                     device, QFileInfo(device).group()));
+
+        // Held by another program, met through a link as the console would meet an adapter. Qt's
+        // lock (it names this pseudo-terminal, which nothing else on the machine can hold) is in
+        // the system's folders; to root, which passes Qt's exclusive claim, it is the only sign.
+        PtyPair car;
+        QVERIFY(QFile::remove(device) && QFile::link(car.slavePath(), device));
+        QSerialPort other(car.slavePath());
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        QVERIFY(explainOpenFailure(diagnoseOpenFailure(device, {}))
+                    .contains(device + u" 正被另一个程序占用"_s));
+        other.close();
+        // Once it is let go, the device itself shows nothing wrong: the open's own words stay.
+        QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, lockDirs)),
+                 u"无法打开设备 %1：EIO"_s.arg(device));
+    }
+
+    void nodeThatIsNoLine_data()
+    {
+        QTest::addColumn<QString>("node"); // in a folder of the test's own unless absolute
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("symlinkLoopIsNoMissingAdapter") << u"loop"_s << u"符号链接层数过多"_s;
+        QTest::newRow("controllingTerminalAlias") << u"/dev/tty"_s << u"不是串口设备"_s;
+        QTest::newRow("characterDeviceThatIsNoTerminal") << u"/dev/null"_s << u"不是串口设备"_s;
+    }
+
+    void nodeThatIsNoLine()
+    {
+        QFETCH(QString, node);
+        QFETCH(QString, cause);
+        QTemporaryDir dir;
+        QVERIFY(QFile::link(dir.filePath(u"loop"_s), dir.filePath(u"loop2"_s))
+                && QFile::link(dir.filePath(u"loop2"_s), dir.filePath(u"loop"_s)));
+        const QString device = node.startsWith(u'/') ? node : dir.filePath(node);
+        QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, {dir.path()})),
+                 u"无法打开设备 %1：%2"_s.arg(device, cause));
+    }
+
+    void otherProgramsLock_data()
+    {
+        QTest::addColumn<Holder>("holder");
+        QTest::addColumn<bool>("qtForm"); // otherwise ten columns, right-aligned
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<LockVerdict>("verdict");
+        QTest::newRow("classicLockOfARunningProgramIsBusy")
+            << Holder::Alive << false << QByteArray() << LockVerdict::Busy;
+        QTest::newRow("qtLockOfARunningProgramIsBusy")
+            << Holder::Alive << true << QByteArray() << LockVerdict::Busy;
+        QTest::newRow("classicLockOfAnEndedProgramIsStale")
+            << Holder::Ended << false << QByteArray() << LockVerdict::Opens;
+        QTest::newRow("textIsUnreadableNotAPermissionError")
+            << Holder::None << false << QByteArray("hello\n") << LockVerdict::Unreadable;
+        QTest::newRow("numberBeyondAnyProcessIsUnreadableNotAlive")
+            << Holder::None << false << QByteArray("4294967296\n") << LockVerdict::Unreadable;
+        QTest::newRow("zeroWouldSignalOurOwnGroup")
+            << Holder::None << false << QByteArray("0\n") << LockVerdict::Unreadable;
+        QTest::newRow("negativeWouldSignalAGroup")
+            << Holder::None << false << QByteArray("  -1\n") << LockVerdict::Unreadable;
+    }
+
+    void otherProgramsLock()
+    {
+        QFETCH(Holder, holder);
+        QFETCH(bool, qtForm);
+        QFETCH(QByteArray, content);
+        QFETCH(LockVerdict, verdict);
+        qint64 pid = ::getpid();
+        if (holder == Holder::Ended) {
+            const pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(0);
+            QVERIFY(child > 0 && ::waitpid(child, nullptr, 0) == child);
+            pid = child;
+        }
+        if (holder != Holder::None) {
+            content = qtForm ? QByteArray::number(pid) + "\nminicom\nbench\n"
+                             : QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+        }
+        PtyPair car;
+        QTemporaryDir locks;
+        const QString lockFile = locks.filePath(u"LCK.."_s
+                                                + car.slavePath().mid(5).replace(u'/', u'_'));
+        QFile lock(lockFile);
+        QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size());
+        lock.close();
+
+        // The port does not open past a lock it must honour, says whose it is, and leaves the
+        // other program's file as it found it.
+        QString says; // empty: it opens
+        if (verdict == LockVerdict::Busy) {
+            says = u"设备 %1 正被另一个程序占用（进程 %2 %3）。\n请先关闭那个程序，再打开端口。"_s
+                       .arg(car.slavePath(), QString::number(pid),
+                            QCoreApplication::applicationName());
+        } else if (verdict == LockVerdict::Unreadable) {
+            says =
+                u"无法打开设备 %1。\n锁文件 %2 无法识别：若没有其他程序在用该设备，可删除此文件。"_s
+                    .arg(car.slavePath(), lockFile);
+        }
+        CommPort port;
+        port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
+        port.setLockDirectories({locks.path()});
+        QCOMPARE(failureOf([&] { port.setPortOpen(true); }),
+                 says.isEmpty() ? says : Failure::portFailure(says).describe());
+        QCOMPARE(port.portOpen(), says.isEmpty());
+        QVERIFY(lock.open(QIODevice::ReadOnly));
+        QCOMPARE(lock.readAll(), content);
+    }
+
+    void sameDevice_data()
+    {
+        QTest::addColumn<DeviceIdentity>("remembered");
+        QTest::addColumn<QList<DeviceIdentity>>("present");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<qsizetype>("index");
+
+        const QString usb0 = u"/dev/ttyUSB0"_s, usb1 = u"/dev/ttyUSB1"_s, link = u"/tmp/car"_s;
+
+        // Another serial at the remembered path comes first: someone else's adapter.
+        QTest::newRow("sameSerialReturningOnAnotherPath")
+            << ftdi(usb0, u"A50285BI"_s) << QList{ftdi(usb0, u"B1"_s), ftdi(usb1, u"A50285BI"_s)}
+            << Outcome::Found << qsizetype(1);
+        QTest::newRow("vendorChangedBehindTheSameSerial")
+            << ftdi(usb0, u"A50285BI"_s) << QList{DeviceIdentity{usb0, kWch, kFt232, u"A50285BI"_s}}
+            << Outcome::None << qsizetype(-1);
+        QTest::newRow("twoAdaptersWithTheRememberedSerialOpenNeither")
+            << ftdi(usb0, u"A50285BI"_s)
+            << QList{ftdi(usb1, u"A50285BI"_s), ftdi(u"/dev/ttyUSB2"_s, u"A50285BI"_s)}
+            << Outcome::Ambiguous << qsizetype(-1);
+        // The same model at another path comes first: another adapter.
+        QTest::newRow("adapterWithoutSerialBackAtItsPath")
+            << ch340(usb0) << QList{ch340(usb1), ch340(usb0)} << Outcome::Found << qsizetype(1);
+        QTest::newRow("serialAppearedAtASerialLessPathIsAnotherAdapter")
+            << ch340(usb0) << QList{ch340(usb0, u"X9"_s)} << Outcome::None << qsizetype(-1);
+        QTest::newRow("zeroSerialIsNoSerialSoOnlyThePathCounts")
+            << ch340(usb0, u"0"_s) << QList{ch340(usb1, u"0"_s), ch340(usb0)} << Outcome::Found
+            << qsizetype(1);
+        QTest::newRow("linkWithNothingKnownBackAtItsPath")
+            << bare(link) << QList{ftdi(usb0, u"A50285BI"_s), bare(link)} << Outcome::Found
+            << qsizetype(1);
+        // An unknown vendor is no wildcard, and without a serial the model still counts.
+        QTest::newRow("linkNowLeadingToAUsbAdapter")
+            << bare(link) << QList{ch340(link)} << Outcome::None << qsizetype(-1);
+    }
+
+    void sameDevice()
+    {
+        QFETCH(DeviceIdentity, remembered);
+        QFETCH(QList<DeviceIdentity>, present);
+        QFETCH(Outcome, outcome);
+        QFETCH(qsizetype, index);
+        const DeviceMatch match = findSameDevice(remembered, present);
+        QCOMPARE(match.outcome, outcome);
+        QCOMPARE(match.index, index);
+    }
+
+    void bareTerminalNumbersAreNeverLookedFor()
+    {
+        QVERIFY(!mayReconnect(bare(u"/dev/pts/3"_s)));
+        QVERIFY(mayReconnect(bare(u"/tmp/car"_s)));
+        QVERIFY(!mayReconnect(bare(QString())));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSerial)
 #include "test_serial.moc"
