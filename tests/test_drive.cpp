@@ -78,33 +78,29 @@ class TestDrive : public QObject
 {
     Q_OBJECT
 private slots:
-
     void framesFromTheControls_data()
     {
         QTest::addColumn<QStringList>("controls"); // clicked in turn
         QTest::addColumn<Typed>("typed");          // box and its text; the others initial
         QTest::addColumn<QByteArray>("frames");    // empty: refused with a box, nothing sent
         QTest::addColumn<int>("turnMs");           // how long the first frame is on the wire alone
-        QTest::newRow("initialTextsAndRanging")
-            << QStringList{"Advanced", "Retreat", "Start", "Send", "Check1", "Check1", "Check1"}
-            << Typed{} << bytes({0x85, 0x60, 0x86, 0x60, 0x8A, 0x60, 0x10, 0x88, 0x89, 0x88}) << 0;
-        QTest::newRow("typedTexts")
-            << QStringList{"Advanced", "Send"} << Typed{{"NewSpeed", "99"}, {"command", "ff"}}
-            << bytes({0x85, 0x49, 0xFF}) << 0;
-        QTest::newRow("stopIgnoresTheOtherBoxes")
-            << QStringList{"Stop"} << Typed{{"NewSpeed", "x"}} << bytes({0x87}) << 0;
-        QTest::newRow("tooFastSendsNothing")
-            << QStringList{"Retreat"} << Typed{{"NewSpeed", "200"}} << QByteArray() << 0;
+        const auto row = [](const char* name, const QStringList& controls, const Typed& typed,
+                            const QByteArray& frames, int turnMs = 0) {
+            QTest::newRow(name) << controls << typed << frames << turnMs;
+        };
+        row("initialTextsAndRanging",
+            {"Advanced", "Retreat", "Start", "Send", "Check1", "Check1", "Check1"}, {},
+            bytes({0x85, 0x60, 0x86, 0x60, 0x8A, 0x60, 0x10, 0x88, 0x89, 0x88}));
+        row("typedTexts", {"Advanced", "Send"}, {{"NewSpeed", "99"}, {"command", "ff"}},
+            bytes({0x85, 0x49, 0xFF}));
+        row("stopIgnoresTheOtherBoxes", {"Stop"}, {{"NewSpeed", "x"}}, bytes({0x87}));
+        row("tooFastSendsNothing", {"Retreat"}, {{"NewSpeed", "200"}}, {});
         // A turn's frame goes out as the turn begins; a negative time is no wait, not weeks
-        // unsigned.
-        QTest::newRow("turnTimeHeld")
-            << QStringList{"Left"} << Typed{{"ChangeTime", "301.5"}} << bytes({0x81, 0x83}) << 302;
-        QTest::newRow("negativeTurnNoWait")
-            << QStringList{"Right"} << Typed{{"ChangeTime", "-1"}} << bytes({0x82, 0x84}) << 0;
-        // Pasted junk is refused before the turn frame goes out.
-        QTest::newRow("megabyteTurnTimeRefusedBeforeTheTurn")
-            << QStringList{"Left"} << Typed{{"ChangeTime", QString(1 << 20, u'9')}} << QByteArray()
-            << 0;
+        // unsigned. Pasted junk is refused before the turn frame goes out.
+        row("turnTimeHeld", {"Left"}, {{"ChangeTime", "301.5"}}, bytes({0x81, 0x83}), 302);
+        row("negativeTurnNoWait", {"Right"}, {{"ChangeTime", "-1"}}, bytes({0x82, 0x84}));
+        row("megabyteTurnTimeRefusedBeforeTheTurn", {"Left"},
+            {{"ChangeTime", QString(1 << 20, u'9')}}, {});
     }
 
     void framesFromTheControls()
@@ -218,22 +214,21 @@ private slots:
         QTest::addColumn<bool>("behindATurn");
         QTest::addColumn<QByteArray>("frames");
         QTest::addColumn<bool>("boxStays");
+        const auto row = [](const char* name, Input input, bool behindATurn,
+                            const QByteArray& frames, bool boxStays) {
+            QTest::newRow(name) << input << behindATurn << frames << boxStays;
+        };
         const QKeyCombination esc(Qt::Key_Escape);
-        QTest::newRow("escOnTheBoxBrakesAndClosesIt")
-            << Input::keyOnTheBox(esc) << false << bytes({0x87}) << false;
-        QTest::newRow("escMeantForTheWindowBrakes")
-            << Input::keyForTheWindow(Qt::ShiftModifier | Qt::Key_Escape) << false << bytes({0x87})
-            << true;
-        QTest::newRow("clickOnTheBrakeButtonBrakes")
-            << Input::click("Stop") << false << bytes({0x87}) << true;
-        QTest::newRow("clickOnAnotherControlStaysBlocked")
-            << Input::click("Check1") << false << QByteArray() << true;
-        QTest::newRow("arrowForTheWindowStaysBlocked")
-            << Input::keyForTheWindow(Qt::Key_Up) << false << QByteArray() << true;
-        QTest::newRow("escQueuedBehindATurnWhoseClickFails")
-            << Input::keyForTheWindow(esc) << true << bytes({0x82, 0x84, 0x87}) << true;
-        QTest::newRow("brakeClickQueuedBehindATurnWhoseClickFails")
-            << Input::click("Stop") << true << bytes({0x82, 0x84, 0x87}) << true;
+        row("escOnTheBoxBrakesAndClosesIt", Input::keyOnTheBox(esc), false, bytes({0x87}), false);
+        row("escMeantForTheWindowBrakes", Input::keyForTheWindow(Qt::ShiftModifier | esc.key()),
+            false, bytes({0x87}), true);
+        row("clickOnTheBrakeButtonBrakes", Input::click("Stop"), false, bytes({0x87}), true);
+        row("clickOnAnotherControlStaysBlocked", Input::click("Check1"), false, {}, true);
+        row("arrowForTheWindowStaysBlocked", Input::keyForTheWindow(Qt::Key_Up), false, {}, true);
+        row("escQueuedBehindATurnWhoseClickFails", Input::keyForTheWindow(esc), true,
+            bytes({0x82, 0x84, 0x87}), true);
+        row("brakeClickQueuedBehindATurnWhoseClickFails", Input::click("Stop"), true,
+            bytes({0x82, 0x84, 0x87}), true);
     }
 
     void brakeGetsPastABox()
