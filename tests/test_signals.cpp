@@ -2,7 +2,6 @@
 // has sent its centring frame (scripts/check-package ends the installed program with SIGTERM).
 #include "common/endingsignals.h"
 #include "console/form1.h"
-#include "support/checks.h"
 #include "support/consolefixture.h"
 
 #include <QApplication>
