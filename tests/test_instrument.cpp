@@ -62,9 +62,7 @@ private slots:
         QTest::addColumn<qint64>("now");
         QTest::addColumn<QList<QPoint>>("points"); // rounded
         QTest::addColumn<QList<bool>>("alarms");   // the even-numbered readings lit the lamp
-        QTest::newRow("newestAtRightEdgeZeroAtBottom")
-            << QList<int>{1000} << qint64(1000) << QList<QPoint>{{610, 275}} << QList<bool>{true};
-        QTest::newRow("fullSpeedAtTop")
+        QTest::newRow("newestAtRightEdgeFullSpeedAtTopZeroAtBottom")
             << QList<int>{0, 1000, 2000, 3000, 4000} << qint64(4000)
             << QList<QPoint>{{570, 275}, {580, 211}, {590, 147}, {600, 83}, {610, 20}}
             << QList<bool>{true, false, true, false, true};
@@ -105,7 +103,6 @@ private slots:
         const auto sent = [](const char* name, QByteArray b, const QString& meaning) {
             QTest::newRow(name) << Direction::Sent << b << meaning;
         };
-        sent("advance", bytes({0x85, 0x60}), u"前进，速度 120"_s);
         sent("retreatOddSpeedWentAsEven", bytes({0x86, 0x60}), u"后退，速度 120"_s);
         sent("hotStartSpeedDigitAboveNine", bytes({0x8A, 0x1F}), u"热启动，速度 50"_s);
         sent("brake", bytes({0x87}), u"冷制动"_s);
