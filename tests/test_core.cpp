@@ -111,8 +111,7 @@ private slots:
     void pacedWaitOfZeroHandlesWhatIsPending()
     {
         bool queuedRan = false;
-        QMetaObject::invokeMethod(
-            this, [&] { queuedRan = true; }, Qt::QueuedConnection);
+        QTimer::singleShot(0, this, [&] { queuedRan = true; });
         QVERIFY(PacedWait(0) && queuedRan);
     }
 

@@ -213,7 +213,6 @@ private slots:
         row("escOnTheBoxBrakesAndClosesIt", Input::keyOnTheBox(esc), false, bytes({0x87}), false);
         row("escMeantForTheWindowBrakes", Input::keyForTheWindow(Qt::ShiftModifier | esc.key()),
             false, bytes({0x87}), true);
-        row("clickOnTheBrakeButtonBrakes", Input::click("Stop"), false, bytes({0x87}), true);
         row("clickOnAnotherControlStaysBlocked", Input::click("Check1"), false, {}, true);
         row("arrowForTheWindowStaysBlocked", Input::keyForTheWindow(Qt::Key_Up), false, {}, true);
         row("escQueuedBehindATurnWhoseClickFails", Input::keyForTheWindow(esc), true,
