@@ -88,11 +88,10 @@ private slots:
                             const QByteArray& frames, int turnMs = 0, bool portOpen = true) {
             QTest::newRow(name) << controls << typed << frames << turnMs << portOpen;
         };
-        row("initialTextsAndRanging",
-            {"Advanced", "Retreat", "Start", "Send", "Check1", "Check1", "Check1"}, {},
-            bytes({0x85, 0x60, 0x86, 0x60, 0x8A, 0x60, 0x10, 0x88, 0x89, 0x88}));
-        row("typedTexts", {"Advanced", "Send"}, {{"NewSpeed", "99"}, {"command", "ff"}},
-            bytes({0x85, 0x49, 0xFF}));
+        row("typedTextsAndRanging",
+            {"Advanced", "Retreat", "Start", "Send", "Check1", "Check1", "Check1"},
+            {{"NewSpeed", "99"}, {"command", "ff"}},
+            bytes({0x85, 0x49, 0x86, 0x49, 0x8A, 0x49, 0xFF, 0x88, 0x89, 0x88}));
         row("tooFastSendsNothing", {"Retreat"}, {{"NewSpeed", "200"}}, {});
         // A turn's frame goes out as the turn begins; a negative time is no wait, not weeks
         // unsigned. Pasted junk is refused before the turn frame goes out.

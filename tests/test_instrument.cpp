@@ -35,7 +35,6 @@ private slots:
         QTest::addColumn<int>("capacity");
         QTest::addColumn<int>("added"); // readings 1, 2, 3, …
         QTest::addColumn<QList<int>>("kept");
-        QTest::newRow("notFullKeepsAllInOrder") << 4 << 3 << QList<int>{1, 2, 3};
         QTest::newRow("fullDropsTheOldest") << 4 << 5 << QList<int>{2, 3, 4, 5};
         QTest::newRow("wrappedManyTimes") << 3 << 11 << QList<int>{9, 10, 11};
     }
@@ -112,7 +111,6 @@ private slots:
         sent("rangingOn", bytes({0x88}), u"超声测距开"_s);
         sent("rawByte", bytes({0x10}), u"自定义命令"_s);
         sent("rawSpeedCodeAloneTakesTheNextByte", bytes({0x85}), u"前进（下一字节作速度）"_s);
-        QTest::newRow("reading") << Direction::Received << bytes({0x3C}) << u"读数 60R/Min"_s;
         QTest::newRow("twoBytesNoReading")
             << Direction::Received << bytes({0x12, 0x34}) << u"2 个字节，无读数"_s;
     }
