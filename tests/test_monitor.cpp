@@ -39,16 +39,11 @@ struct Rig : ConsoleFixture
         car1.write(bytes({waiting}));
         if (!QTest::qWaitFor([&] { return buffered() == 1; }))
             return false;
+        // Queued, it runs in the first pass of the tick's wait, right after the tick's read.
+        const auto inWait = [this, step] { stepRanInWait = ticks == 0, step(); };
+        QObject::connect(get<CommPort>("MSComm1"), &CommPort::received, timer, inWait,
+                         Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
         click("cmdStart");
-        auto* poll = new QTimer(timer); // goes with the window
-        QObject::connect(poll, &QTimer::timeout, poll, [this, poll, step] {
-            if (buffered() != 0)
-                return;
-            delete poll;
-            stepRanInWait = ticks == 0;
-            step();
-        });
-        poll->start(1);
         return QTest::qWaitFor([&] { return !alive() || ticks > 0; }) && stepRanInWait;
     }
     QTimer* timer = get<QTimer>("Timer1");
