@@ -52,9 +52,7 @@ private slots:
         row(u"explicitPlusTrailingPoint"_s, number, u"+5."_s, 5);
         row(u"signedExponentEitherCase"_s, number, u"-.5E-3"_s, -0.0005);
         row(u"underflowIsZeroNotOverflow"_s, number, u"1e-400"_s, 0);
-        row(u"trailingUnit"_s, number, u"45km"_s, 0, mismatch(kField));
         row(u"nulInside"_s, number, u"12"_s + QChar(0) + u"0"_s, 0, mismatch(kField));
-        row(u"fullWidthDigits"_s, number, u"１２０"_s, 0, mismatch(kField));
         row(u"beyondADouble"_s, number, u"-1.8e308"_s, 0, overflow(kField));
         row(u"negativeHalfToEven"_s, whole, u"-2.5"_s, -2);
         row(u"halfBelowSmallestRoundsIn"_s, whole, u"-2147483648.5"_s, -2147483648.0);
@@ -72,7 +70,8 @@ private slots:
         for (const QString& text :
              {u"200"_s, u"199.99999999999997"_s, u"1999999999999998"_s, u"2e15"_s, u"1e999"_s})
             row(u"tooFast "_s + text, speed, text, 0, overflow(kSpeedField));
-        for (const QString& text : {u""_s, u"nan"_s, u"0x10"_s, u"&H10"_s, u"🚗"_s, megabyteOf('z')})
+        for (const QString& text : {u""_s, u"nan"_s, u"0x10"_s, u"&H10"_s, u"45km"_s, u"１２０"_s,
+                                    u"🚗"_s, megabyteOf('z')})
             row(u"notANumber "_s + text.left(8).toHtmlEscaped(), speed, text, 0,
                 mismatch(kSpeedField));
         row(u"lowerCaseHex"_s, raw, u"ff"_s, 0xFF);
