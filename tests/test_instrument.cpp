@@ -35,8 +35,6 @@ private slots:
         QTest::addColumn<int>("capacity");
         QTest::addColumn<int>("added"); // readings 1, 2, 3, …
         QTest::addColumn<QList<int>>("kept");
-        QTest::newRow("notFullKeepsAllInOrder") << 4 << 3 << QList<int>{1, 2, 3};
-        QTest::newRow("exactlyFull") << 4 << 4 << QList<int>{1, 2, 3, 4};
         QTest::newRow("fullDropsTheOldest") << 4 << 5 << QList<int>{2, 3, 4, 5};
         QTest::newRow("wrappedManyTimes") << 3 << 11 << QList<int>{9, 10, 11};
     }
@@ -63,9 +61,7 @@ private slots:
         QTest::addColumn<qint64>("now");
         QTest::addColumn<QList<QPoint>>("points"); // rounded
         QTest::addColumn<QList<bool>>("alarms");   // the even-numbered readings lit the lamp
-        QTest::newRow("newestAtRightEdgeZeroAtBottom")
-            << QList<int>{1000} << qint64(1000) << QList<QPoint>{{610, 275}} << QList<bool>{true};
-        QTest::newRow("fullSpeedAtTop")
+        QTest::newRow("newestAtRightEdgeFullSpeedAtTopZeroAtBottom")
             << QList<int>{0, 1000, 2000, 3000, 4000} << qint64(4000)
             << QList<QPoint>{{570, 275}, {580, 211}, {590, 147}, {600, 83}, {610, 20}}
             << QList<bool>{true, false, true, false, true};
@@ -106,7 +102,6 @@ private slots:
         const auto sent = [](const char* name, QByteArray b, const QString& meaning) {
             QTest::newRow(name) << Direction::Sent << b << meaning;
         };
-        sent("advance", bytes({0x85, 0x60}), u"前进，速度 120"_s);
         sent("retreatOddSpeedWentAsEven", bytes({0x86, 0x60}), u"后退，速度 120"_s);
         sent("hotStartSpeedDigitAboveNine", bytes({0x8A, 0x1F}), u"热启动，速度 50"_s);
         sent("brake", bytes({0x87}), u"冷制动"_s);
@@ -116,7 +111,6 @@ private slots:
         sent("rangingOn", bytes({0x88}), u"超声测距开"_s);
         sent("rawByte", bytes({0x10}), u"自定义命令"_s);
         sent("rawSpeedCodeAloneTakesTheNextByte", bytes({0x85}), u"前进（下一字节作速度）"_s);
-        QTest::newRow("reading") << Direction::Received << bytes({0x3C}) << u"读数 60R/Min"_s;
         QTest::newRow("twoBytesNoReading")
             << Direction::Received << bytes({0x12, 0x34}) << u"2 个字节，无读数"_s;
     }

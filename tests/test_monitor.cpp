@@ -1,7 +1,6 @@
 // Monitoring through the real window, Timer1 ticking for real. Readings and the lamp: test_core.
 #include "console/shape.h"
 #include "serial/commport.h"
-#include "support/checks.h"
 #include "support/consolefixture.h"
 
 #include <QMessageBox>
@@ -40,16 +39,11 @@ struct Rig : ConsoleFixture
         car1.write(bytes({waiting}));
         if (!QTest::qWaitFor([&] { return buffered() == 1; }))
             return false;
+        // Queued, it runs in the first pass of the tick's wait, right after the tick's read.
+        const auto inWait = [this, step] { stepRanInWait = ticks == 0, step(); };
+        QObject::connect(get<CommPort>("MSComm1"), &CommPort::received, timer, inWait,
+                         Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
         click("cmdStart");
-        auto* poll = new QTimer(timer); // goes with the window
-        QObject::connect(poll, &QTimer::timeout, poll, [this, poll, step] {
-            if (buffered() != 0)
-                return;
-            delete poll;
-            stepRanInWait = ticks == 0;
-            step();
-        });
-        poll->start(1);
         return QTest::qWaitFor([&] { return !alive() || ticks > 0; }) && stepRanInWait;
     }
     QTimer* timer = get<QTimer>("Timer1");
@@ -62,133 +56,106 @@ class TestMonitor : public QObject
 {
     Q_OBJECT
 private slots:
-    void tickFailureReportedThenRecovered_data();
-    void tickFailureReportedThenRecovered();
-    void readingsGoOnUnderABoxRaisedInATick();
-    void tickSurvivesWhatHappensInItsWait_data();
-    void tickSurvivesWhatHappensInItsWait();
-    void tickTouchesNothingOfAWindowExitedInItsWait();
-};
-
-void TestMonitor::tickFailureReportedThenRecovered_data()
-{
-    QTest::addColumn<QString>("interval");
-    QTest::addColumn<bool>("portClosed"); // by a port change; COM2 is opened to recover
-    QTest::addColumn<QString>("failure");
-    QTest::newRow("letterInInterval") << u"1O"_s << false << u"类型不匹配：「采样间隔」不是数字"_s;
-    QTest::newRow("portClosedByPortChange")
-        << u"10"_s << true << u"端口未打开：通信端口未打开，请先单击【打开端口】"_s;
-}
-
-void TestMonitor::tickFailureReportedThenRecovered()
-{
-    QFETCH(QString, interval);
-    QFETCH(bool, portClosed);
-    QFETCH(QString, failure);
-    Rig rig;
-    rig.edit("delaytime")->setText(interval);
-    rig.click("cmdStart");
-    if (portClosed) { // the change stops the timer and closes the port; cmdStart stays enabled
+    void tickFailureReportedThenRecovered()
+    {
+        Rig rig;
+        rig.edit("delaytime")->setText(u"1O"_s);
+        rig.click("cmdStart");
+        // Failing again and again makes no box; the byte is read before the failing step.
+        QVERIFY(rig.feed(bytes({0x3C})));
+        QCOMPARE(rig.status(), u"接收失败：类型不匹配：「采样间隔」不是数字"_s);
+        QVERIFY(rig.shown().isEmpty() && rig.buffered() == 0);
+        // A port change stops the poll and closes the port, and leaves cmdStart enabled.
+        rig.edit("delaytime")->setText(u"10"_s);
         rig.pick(1);
         rig.click("cmdStart");
-    }
-    // Failing again and again makes no box; the byte is read before the failing step.
-    QVERIFY(rig.feed(bytes({0x3C})));
-    QCOMPARE(rig.shown(), QString());
-    QCOMPARE(rig.status(), QStringLiteral("接收失败：") + failure);
-    QVERIFY(rig.boxes.messages().isEmpty() && rig.timer->isActive());
-    QVERIFY(portClosed || rig.buffered() == 0);
+        QVERIFY(rig.feed(bytes({0x3C})));
+        QCOMPARE(rig.status(), u"接收失败：端口未打开：通信端口未打开，请先单击【打开端口】"_s);
+        QVERIFY(rig.shown().isEmpty() && rig.boxes.messages().isEmpty() && rig.timer->isActive());
 
-    rig.edit("delaytime")->setText(QStringLiteral("10"));
-    if (portClosed)
         rig.click("cmdOpenCOM");
-    QVERIFY(rig.feed(bytes({0x0A}), portClosed ? &rig.car2 : nullptr));
-    QCOMPARE(rig.shown(), u"10R/Min"_s);
-    QCOMPARE(rig.status(), kConnected);
-}
+        QVERIFY(rig.feed(bytes({0x0A}), &rig.car2));
+        QCOMPARE(rig.shown(), u"10R/Min"_s);
+        QCOMPARE(rig.status(), kConnected);
+    }
 
-void TestMonitor::readingsGoOnUnderABoxRaisedInATick()
-{
-    Rig rig;
-    const RealBoxes real; // one that blocked would hold the tick's wait
-    const auto shownBoxes = [&] { return rig.form()->findChildren<QMessageBox*>(); };
-    later(15000, [&] { qDeleteAll(shownBoxes()); }); // hang guard only
-    rig.edit("NewSpeed")->setText(QStringLiteral("250"));
-    QVERIFY(rig.startReadingThen(0x01, [&] {
+    void readingsGoOnUnderABoxRaisedInATick()
+    {
+        Rig rig;
+        const RealBoxes real; // one that blocked would hold the tick's wait
+        const auto shownBoxes = [&] { return rig.form()->findChildren<QMessageBox*>(); };
+        later(15000, [&] { qDeleteAll(shownBoxes()); }); // hang guard only
+        rig.edit("NewSpeed")->setText(QStringLiteral("250"));
+        QVERIFY(rig.startReadingThen(0x01, [&] {
+            rig.click("Advanced");
+            rig.edit("delaytime")->setText(QStringLiteral("10"));
+        }));
+        QTRY_COMPARE(shownBoxes().size(), 1);
+        // A slow reading after a fast one leaves the lamp lit, and the caption shrinks back.
+        QVERIFY(!rig.lit() && rig.feed(bytes({0xFF})) && rig.feed(bytes({0x05})));
+        QVERIFY(rig.shown() == u"05R/Min" && rig.lit() && rig.buffered() == 0);
+        QCOMPARE(rig.get<QLabel>("lblValue")->size(), rig.get<QLabel>("lblValue")->sizeHint());
+
+        rig.edit("NewSpeed")
+            ->setText(QStringLiteral("abc")); // a second failure while the box is up
         rig.click("Advanced");
-        rig.edit("delaytime")->setText(QStringLiteral("10"));
-    }));
-    QTRY_COMPARE(shownBoxes().size(), 1);
-    // A slow reading after a fast one leaves the lamp lit, and the caption shrinks back.
-    QVERIFY(!rig.lit() && rig.feed(bytes({0xFF})) && rig.feed(bytes({0x05})));
-    QVERIFY(rig.shown() == u"05R/Min" && rig.lit() && rig.buffered() == 0);
-    QCOMPARE(rig.get<QLabel>("lblValue")->size(), rig.get<QLabel>("lblValue")->sizeHint());
+        QCOMPARE(shownBoxes().size(), 1);
+        QCOMPARE(shownBoxes().first()->text(), QStringLiteral("类型不匹配：「更新速度」不是数字"));
+        shownBoxes().first()->close();
+    }
 
-    rig.edit("NewSpeed")->setText(QStringLiteral("abc")); // a second failure while the box is up
-    rig.click("Advanced");
-    QCOMPARE(shownBoxes().size(), 1);
-    QCOMPARE(shownBoxes().first()->text(), QStringLiteral("类型不匹配：「更新速度」不是数字"));
-    shownBoxes().first()->close();
-}
+    void tickSurvivesWhatHappensInItsWait_data()
+    {
+        QTest::addColumn<InWait>("operatorDoes"); // inside the first tick's wait, which read 255
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("welcomeBack"); // only starting puts the banner's welcome back
+        QTest::addColumn<QString>("button");   // cmdStart's caption
+        QTest::newRow("stopInWaitNotUndoneByTheTick")
+            << InWait::StopMonitoring << u"255R/Min"_s << u"智能车已断开连接"_s << false
+            << u"开始检测"_s;
+        // The restarted timer ticks inside the wait and reads 60 first.
+        QTest::newRow("restartInWaitOlderReadingNeverCoversNewer")
+            << InWait::RestartMonitoring << u"60R/Min"_s << kConnected << true << u"停止检测"_s;
+        // The change stops the poll and closes the port, and leaves the button's caption alone.
+        QTest::newRow("portChangeInWaitClosedPortNotReadAgain")
+            << InWait::ChangePort << u"255R/Min"_s << u"已停止通信并关闭通讯端口"_s << false
+            << u"停止检测"_s;
+    }
 
-void TestMonitor::tickSurvivesWhatHappensInItsWait_data()
-{
-    QTest::addColumn<InWait>("operatorDoes"); // inside the first tick's wait, which read 255
-    QTest::addColumn<QString>("reading");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<bool>("welcomeBack"); // only starting puts the banner's welcome back
-    QTest::addColumn<QString>("button");   // cmdStart's caption
-    QTest::addColumn<bool>("timerRuns");
-    QTest::addColumn<bool>("portOpen");
-    QTest::newRow("stopInWaitNotUndoneByTheTick")
-        << InWait::StopMonitoring << u"255R/Min"_s << u"智能车已断开连接"_s << false
-        << u"开始检测"_s << false << true;
-    // The restarted timer ticks inside the wait and reads 60 first.
-    QTest::newRow("restartInWaitOlderReadingNeverCoversNewer")
-        << InWait::RestartMonitoring << u"60R/Min"_s << kConnected << true << u"停止检测"_s << true
-        << true;
-    // The change stops the poll and closes the port, and leaves the button's caption alone.
-    QTest::newRow("portChangeInWaitClosedPortNotReadAgain")
-        << InWait::ChangePort << u"255R/Min"_s << u"已停止通信并关闭通讯端口"_s << false
-        << u"停止检测"_s << false << false;
-}
+    void tickSurvivesWhatHappensInItsWait()
+    {
+        QFETCH(InWait, operatorDoes);
+        QFETCH(QString, reading);
+        QFETCH(QString, status);
+        QFETCH(bool, welcomeBack);
+        QFETCH(QString, button);
+        Rig rig;
+        QLabel* banner = rig.get<QLabel>("Label6");
+        QVERIFY(rig.startReadingThen(0xFF, [&] {
+            banner->setText(QStringLiteral("marker"));
+            if (operatorDoes == InWait::ChangePort)
+                rig.pick(1);
+            else
+                rig.click("cmdStart");
+            if (operatorDoes == InWait::RestartMonitoring)
+                rig.click("cmdStart");
+            rig.car1.write(bytes({0x3C}));
+        }));
+        QVERIFY(rig.boxes.messages().isEmpty() && rig.lit());
+        QCOMPARE(rig.shown(), reading);
+        QCOMPARE(rig.status(), status);
+        QCOMPARE(banner->text() == u"欢迎使用", welcomeBack);
+        QCOMPARE(rig.button("cmdStart")->text(), button);
+    }
 
-void TestMonitor::tickSurvivesWhatHappensInItsWait()
-{
-    QFETCH(InWait, operatorDoes);
-    QFETCH(QString, reading);
-    QFETCH(QString, status);
-    QFETCH(bool, welcomeBack);
-    QFETCH(QString, button);
-    QFETCH(bool, timerRuns);
-    QFETCH(bool, portOpen);
-    Rig rig;
-    QLabel* banner = rig.get<QLabel>("Label6");
-    QVERIFY(rig.startReadingThen(0xFF, [&] {
-        banner->setText(QStringLiteral("marker"));
-        if (operatorDoes == InWait::ChangePort)
-            rig.pick(1);
-        else
-            rig.click("cmdStart");
-        if (operatorDoes == InWait::RestartMonitoring)
-            rig.click("cmdStart");
-        rig.car1.write(bytes({0x3C}));
-    }));
-    QVERIFY(rig.boxes.messages().isEmpty() && rig.lit());
-    QCOMPARE(rig.shown(), reading);
-    QCOMPARE(rig.status(), status);
-    QCOMPARE(banner->text() == u"欢迎使用", welcomeBack);
-    QCOMPARE(rig.button("cmdStart")->text(), button);
-    QCOMPARE(rig.timer->isActive(), timerRuns);
-    QCOMPARE(rig.portOpen(), portOpen);
-}
-
-void TestMonitor::tickTouchesNothingOfAWindowExitedInItsWait()
-{
-    Rig rig;
-    QVERIFY(rig.startReadingThen(0xFF, [&] { rig.action("Exit")->trigger(); }));
-    QVERIFY(!rig.alive() && rig.boxes.messages().isEmpty());
-}
+    void tickTouchesNothingOfAWindowExitedInItsWait()
+    {
+        Rig rig;
+        QVERIFY(rig.startReadingThen(0xFF, [&] { rig.action("Exit")->trigger(); }));
+        QVERIFY(!rig.alive() && rig.boxes.messages().isEmpty());
+    }
+};
 
 QTEST_MAIN(TestMonitor)
 #include "test_monitor.moc"
