@@ -23,6 +23,15 @@ const QColor kReadingRed(255, 0, 0);
 
 enum class GivingUp { PickAnother, Initialise, UnplugInChangeWait };
 
+// A car reached through a link of its own, as udev's by-id names reach an adapter.
+struct LinkedCar
+{
+    QTemporaryDir links;
+    QString link = links.filePath(u"car"_s);
+    PtyPair car;
+    bool linked = QFile::link(car.slavePath(), link);
+};
+
 QColor colourOf(const QLabel* label)
 {
     return label->palette().color(QPalette::WindowText);
@@ -45,10 +54,10 @@ private slots:
     void sameLinkBackOtherPathLeftAlone()
     {
         QFETCH(bool, monitoring);
-        QTemporaryDir links;
-        const QString link = links.filePath(u"car"_s);
-        PtyPair first;
-        QVERIFY(QFile::link(first.slavePath(), link));
+        LinkedCar linked;
+        QVERIFY(linked.linked);
+        const QString& link = linked.link;
+        PtyPair& first = linked.car;
         ConsoleFixture fx;
         fx.mapPort(6, link);
         auto* timer = fx.get<QTimer>("Timer1");
@@ -110,12 +119,11 @@ private slots:
     {
         QFETCH(GivingUp, how);
         QFETCH(QString, status);
-        QTemporaryDir links;
-        const QString link = links.filePath(u"car"_s);
-        PtyPair car;
-        QVERIFY(QFile::link(car.slavePath(), link));
+        LinkedCar linked;
+        QVERIFY(linked.linked);
+        PtyPair& car = linked.car;
         ConsoleFixture fx;
-        fx.mapPort(1, link);
+        fx.mapPort(1, linked.link);
         auto* reconnect = fx.get<Reconnect>("reconnect");
         QVERIFY(fx.open(0));
 
