@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/surroundings.h"
+#include "common/wallclock.h"
 
 #include <QHash>
 #include <QLabel>

@@ -1,17 +1,12 @@
 #pragma once
 
+#include "common/wallclock.h"
 #include "serial/openfailure.h"
 #include "serial/portmap.h"
 
-#include <QDateTime>
 #include <QStringList>
 
-#include <functional>
-
 namespace smartcar {
-
-// The time of day as the console shows and records it.
-using WallClock = std::function<QDateTime()>;
 
 // What the console takes from the machine it runs on. The machine's own by default; a test
 // hands the window its own, so that nothing the test does depends on or reaches the machine's
