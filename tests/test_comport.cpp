@@ -13,6 +13,8 @@
 #endif
 #include <windows.h>
 
+namespace smartcar {
+
 namespace {
 // Wine lends a COM port to every program that asks, where Windows refuses all but the first.
 bool underWine()
@@ -22,7 +24,6 @@ bool underWine()
 }
 } // namespace
 
-using namespace smartcar;
 using namespace Qt::StringLiterals;
 
 class TestComPort : public QObject
@@ -71,5 +72,7 @@ void TestComPort::openFailure()
     QCOMPARE(port.portOpen(), text.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestComPort)
+} // namespace smartcar
+
+QTEST_GUILESS_MAIN(smartcar::TestComPort)
 #include "test_comport.moc"

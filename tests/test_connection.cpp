@@ -16,7 +16,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-using namespace smartcar;
+namespace smartcar {
 
 namespace {
 const QString kStopped = QStringLiteral("已停止通信并关闭通讯端口");
@@ -191,5 +191,7 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestConnection)
+} // namespace smartcar
+
+QTEST_MAIN(smartcar::TestConnection)
 #include "test_connection.moc"

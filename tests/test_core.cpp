@@ -12,7 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
-using namespace smartcar;
+namespace smartcar {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -36,8 +37,6 @@ void row(const QString& name, Reader read, const QString& text, double value,
     QTest::newRow(qPrintable(name)) << read << text << value << failure;
 }
 } // namespace
-
-Q_DECLARE_METATYPE(Reader)
 
 class TestCore : public QObject
 {
@@ -212,5 +211,7 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCore)
+} // namespace smartcar
+
+QTEST_GUILESS_MAIN(smartcar::TestCore)
 #include "test_core.moc"

@@ -10,7 +10,8 @@
 
 #include <thread>
 
-using namespace smartcar;
+namespace smartcar {
+
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
 
@@ -70,8 +71,6 @@ struct Input
     static Input click(const char* control) { return {Control, {}, control}; }
 };
 } // namespace
-
-Q_DECLARE_METATYPE(Keys)
 
 class TestDrive : public QObject
 {
@@ -259,5 +258,7 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDrive)
+} // namespace smartcar
+
+QTEST_MAIN(smartcar::TestDrive)
 #include "test_drive.moc"

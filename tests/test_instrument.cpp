@@ -12,7 +12,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
-using namespace smartcar;
+namespace smartcar {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -218,5 +219,7 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestInstrument)
+} // namespace smartcar
+
+QTEST_GUILESS_MAIN(smartcar::TestInstrument)
 #include "test_instrument.moc"

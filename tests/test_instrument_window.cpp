@@ -10,7 +10,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
-using namespace smartcar;
+namespace smartcar {
+
 using namespace Qt::StringLiterals;
 
 class TestInstrumentWindow : public QObject
@@ -89,5 +90,7 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestInstrumentWindow)
+} // namespace smartcar
+
+QTEST_MAIN(smartcar::TestInstrumentWindow)
 #include "test_instrument_window.moc"

@@ -6,7 +6,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
-using namespace smartcar;
+namespace smartcar {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -157,5 +158,7 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMonitor)
+} // namespace smartcar
+
+QTEST_MAIN(smartcar::TestMonitor)
 #include "test_monitor.moc"

@@ -11,7 +11,8 @@
 
 #include <thread>
 
-using namespace smartcar;
+namespace smartcar {
+
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
@@ -37,8 +38,6 @@ QColor colourOf(const QLabel* label)
     return label->palette().color(QPalette::WindowText);
 }
 } // namespace
-
-Q_DECLARE_METATYPE(GivingUp)
 
 class TestReconnect : public QObject
 {
@@ -180,5 +179,7 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestReconnect)
+} // namespace smartcar
+
+QTEST_MAIN(smartcar::TestReconnect)
 #include "test_reconnect.moc"

@@ -5,7 +5,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
-using namespace smartcar;
+namespace smartcar {
+
 using namespace Qt::StringLiterals;
 
 static const char* const kActions[] = {"user", "tech", "commlist"};
@@ -118,5 +119,7 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestReference)
+} // namespace smartcar
+
+QTEST_MAIN(smartcar::TestReference)
 #include "test_reference.moc"

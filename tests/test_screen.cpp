@@ -10,7 +10,8 @@
 #include <QtGui/private/qhighdpiscaling_p.h>
 #include <qpa/qwindowsysteminterface.h>
 
-using namespace smartcar;
+namespace smartcar {
+
 using namespace Qt::StringLiterals;
 
 static QScreen* screenNamed(const QString& name)
@@ -116,5 +117,7 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestScreen)
+} // namespace smartcar
+
+QTEST_MAIN(smartcar::TestScreen)
 #include "test_screen.moc"

@@ -21,13 +21,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace smartcar;
+namespace smartcar {
+
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Outcome = DeviceMatch::Outcome;
-
-Q_DECLARE_METATYPE(DeviceIdentity)
-Q_DECLARE_METATYPE(Outcome)
 
 namespace {
 constexpr quint16 kFtdi = 0x0403, kFt232 = 0x6001, kWch = 0x1a86, kCh340 = 0x7523;
@@ -79,8 +77,6 @@ using Overrides = QMap<int, QString>; // SMARTCAR_COM<n> by n
 // file holds `content` as it is).
 enum class Holder { Alive, Ended, None };
 enum class LockVerdict { Busy, Unreadable, Opens };
-Q_DECLARE_METATYPE(Holder)
-Q_DECLARE_METATYPE(LockVerdict)
 
 class TestSerial : public QObject
 {
@@ -447,5 +443,7 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSerial)
+} // namespace smartcar
+
+QTEST_GUILESS_MAIN(smartcar::TestSerial)
 #include "test_serial.moc"

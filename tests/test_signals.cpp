@@ -11,7 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace smartcar;
+namespace smartcar {
 
 class TestSignals : public QObject
 {
@@ -72,5 +72,7 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSignals)
+} // namespace smartcar
+
+QTEST_MAIN(smartcar::TestSignals)
 #include "test_signals.moc"

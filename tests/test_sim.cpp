@@ -16,7 +16,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-using namespace smartcar::sim;
+namespace smartcar {
+
+using namespace sim;
 
 // The device path the car prints first, or empty if none came.
 static QString start(QProcess& sim, const QStringList& args)
@@ -30,8 +32,6 @@ static QString start(QProcess& sim, const QStringList& args)
 // Bytes read off the line at a moment (ms), and the wheels' signed speed at one.
 using Reads = QList<std::pair<int, QByteArray>>;
 using Velocities = QList<std::pair<int, int>>;
-Q_DECLARE_METATYPE(Reads)
-Q_DECLARE_METATYPE(Velocities)
 
 // How the car's run ends: its adapter pulled, or on a terminal of its own, timed out or told to.
 enum class Ending { AdapterPulled, DurationOver, Sigterm };
@@ -148,5 +148,7 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSim)
+} // namespace smartcar
+
+QTEST_GUILESS_MAIN(smartcar::TestSim)
 #include "test_sim.moc"
