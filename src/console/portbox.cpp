@@ -156,14 +156,6 @@ void PortBox::keyPressEvent(QKeyEvent* event)
             return;
         }
         break;
-    case Qt::Key_Home:
-    case Qt::Key_End:
-        // The text box takes them as cursor keys; without one Qt would pick an entry.
-        if (!lineEdit() && !view()->isVisible()) {
-            event->accept();
-            return;
-        }
-        break;
     default:
         break;
     }

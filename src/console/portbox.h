@@ -52,9 +52,9 @@ private:
     void refreshToolTips();
     void updateToolTip();
 
+    const CommPort* m_port = nullptr;
     // Set while the text part handles an event: Qt finishes typed text there (Return, focus
     // leaving, the list opening) by selecting the entry it matches and calling that activated.
-    const CommPort* m_port = nullptr;
     bool m_inText = false;
     TextState m_textBefore;
 };
