@@ -87,6 +87,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    friend struct Form1Layout; // the table of controls in form1_layout.cpp
+
     void buildControls();
     void buildMenu();
     void buildStatusBar();

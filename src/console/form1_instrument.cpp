@@ -35,7 +35,7 @@ void Form1::buildInstrument()
     const QFont song9 = face(QStringLiteral("宋体"), 9);
 
     auto* Trend = named(new SpeedTrend(Frame11), "Trend");
-    placeTwips(Trend, 120, 300, 4695, 2520);
+    placeTwips(Trend, {120, 300, 4695, 2520});
     // The plot's clock runs while readings can come: monitoring on and the port open.
     Trend->setRunning([this] { return Timer1->isActive() && MSComm1->portOpen(); });
     const auto alarmSpeed = [Trend](const QString& text) {
@@ -45,15 +45,15 @@ void Form1::buildInstrument()
     connect(MaxSpeed, &QLineEdit::textChanged, Trend, alarmSpeed);
     m_instrument->Trend = Trend;
 
-    auto* cmdTraffic = button(Frame11, "cmdTraffic", QStringLiteral("通信记录"), 120, 2925, 1575,
-                              450, song9);
+    auto* cmdTraffic = button(Frame11, "cmdTraffic", QStringLiteral("通信记录"),
+                              {120, 2925, 1575, 450}, song9);
     cmdTraffic->setToolTip(QStringLiteral("列出发送和接收的每一帧"));
     connect(cmdTraffic, &QPushButton::clicked, this,
             [this] { run([this] { cmdTraffic_Click(); }); });
     m_instrument->cmdTraffic = cmdTraffic;
 
     // Nothing is written unless the operator asks for it here.
-    auto* cmdRecord = button(Frame11, "cmdRecord", QStringLiteral("记录"), 1815, 2925, 1200, 450,
+    auto* cmdRecord = button(Frame11, "cmdRecord", QStringLiteral("记录"), {1815, 2925, 1200, 450},
                              song9);
     cmdRecord->setCheckable(true);
     cmdRecord->setToolTip(QStringLiteral("把通信记录写入“文档/smartcar-console”下的 CSV 文件"));

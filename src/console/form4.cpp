@@ -43,18 +43,18 @@ constexpr int kEntryHeight = 255;
 Form4::Form4()
     : ReferenceWindow("Form4", QStringLiteral("串口数据对照表"), 10755, 5220)
 {
-    auto* Frame1 = frame(this, "Frame1", QStringLiteral("Byte数据对照表"), 0, 0, 10695, 5175);
-    auto* Frame3 = frame(Frame1, "Frame3", QStringLiteral("数字区"), 360, 720, 6015, 3855);
-    auto* Frame2 = frame(Frame1, "Frame2", QStringLiteral("字母区"), 7320, 720, 3015, 3855);
+    auto* Frame1 = frame(this, "Frame1", QStringLiteral("Byte数据对照表"), {0, 0, 10695, 5175});
+    auto* Frame3 = frame(Frame1, "Frame3", QStringLiteral("数字区"), {360, 720, 6015, 3855});
+    auto* Frame2 = frame(Frame1, "Frame2", QStringLiteral("字母区"), {7320, 720, 3015, 3855});
 
     auto addEntries = [](QGroupBox* area, const auto& entries) {
         for (const Entry& e : entries) {
             const QByteArray characterName = QByteArray("char") + e.byte;
             const QByteArray byteName = QByteArray("byte") + e.byte;
             wrapDownward(label(area, characterName.constData(), QString::fromLatin1(e.character),
-                               e.characterLeft, e.top, kEntryWidth, kEntryHeight));
-            wrapDownward(label(area, byteName.constData(), QString::fromLatin1(e.byte), e.byteLeft,
-                               e.top, kEntryWidth, kEntryHeight));
+                               {e.characterLeft, e.top, kEntryWidth, kEntryHeight}));
+            wrapDownward(label(area, byteName.constData(), QString::fromLatin1(e.byte),
+                               {e.byteLeft, e.top, kEntryWidth, kEntryHeight}));
         }
     };
     addEntries(Frame3, kDigits);

@@ -5,20 +5,26 @@
 
 namespace smartcar {
 
-// The window tables measure in twips: 1/1440 inch, 15 to the pixel at 96 dpi.
+// The window's layout is measured in twips: 1/1440 inch, 15 to the pixel at 96 dpi.
 constexpr int px(int twips)
 {
     return (twips * 2 + 15) / 30; // nearest pixel
 }
 
-inline QRect twipsRect(int left, int top, int width, int height)
+// A rectangle in twips, so that it cannot be mistaken for one in pixels.
+struct Twips
 {
-    return QRect(px(left), px(top), px(width), px(height));
-}
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
 
-inline void placeTwips(QWidget* w, int left, int top, int width, int height)
+    QRect pixels() const { return QRect(px(left), px(top), px(width), px(height)); }
+};
+
+inline void placeTwips(QWidget* w, const Twips& at)
 {
-    w->setGeometry(twipsRect(left, top, width, height));
+    w->setGeometry(at.pixels());
 }
 
 } // namespace smartcar

@@ -1,7 +1,5 @@
 #include "console/widgets.h"
 
-#include "console/twips.h"
-
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
@@ -55,44 +53,40 @@ void paint(QWidget* w, const QColor& text, const QColor& background)
     w->setPalette(pal);
 }
 
-QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                 int width, int height)
+QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, const Twips& at)
 {
     auto* g = named(new QGroupBox(caption, parent), name);
-    placeTwips(g, left, top, width, height);
+    placeTwips(g, at);
     return g;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                    int width, int height)
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const Twips& at)
 {
     auto* b = named(new QPushButton(caption, parent), name);
     b->setAutoDefault(false);
-    placeTwips(b, left, top, width, height);
+    placeTwips(b, at);
     return b;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                    int width, int height, const QFont& font)
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const Twips& at,
+                    const QFont& font)
 {
-    QPushButton* b = button(parent, name, caption, left, top, width, height);
+    QPushButton* b = button(parent, name, caption, at);
     b->setFont(font);
     return b;
 }
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
-              int height)
+QLabel* label(QWidget* parent, const char* name, const QString& text, const Twips& at)
 {
     auto* l = named(new QLabel(text, parent), name);
-    placeTwips(l, left, top, width, height);
+    placeTwips(l, at);
     return l;
 }
 
-QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, int left, int top,
-                   int width, int height)
+QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, const Twips& at)
 {
     auto* e = named(new QLineEdit(text, parent), name);
-    placeTwips(e, left, top, width, height);
+    placeTwips(e, at);
     return e;
 }
 

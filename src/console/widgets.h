@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console/twips.h"
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -12,10 +14,11 @@ class QWidget;
 
 namespace smartcar {
 
-// The pieces every window is built from. Positions and sizes are in twips (see twips.h); each
-// control carries its name as objectName, so tests and tools find it with findChild.
+// The pieces every window is built from. Each control takes its place within its parent as a
+// rectangle in twips and carries its name as objectName, so tests and tools find it with
+// findChild.
 
-// A typeface of the window tables, followed by what a machine without it likely has.
+// A typeface the window is drawn in, followed by what a machine without it likely has.
 QFont face(const QString& family, qreal points, QFont::Weight weight = QFont::Normal);
 
 // Text colour and, when given, a filled background.
@@ -28,17 +31,13 @@ W* named(W* w, const char* name)
     return w;
 }
 
-QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                 int width, int height);
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                    int width, int height);
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                    int width, int height, const QFont& font);
+QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, const Twips& at);
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const Twips& at);
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const Twips& at,
+                    const QFont& font);
 // A single line, cut off at its rectangle.
-QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
-              int height);
-QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, int left, int top,
-                   int width, int height);
+QLabel* label(QWidget* parent, const char* name, const QString& text, const Twips& at);
+QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, const Twips& at);
 
 // Lets a label wrap within its width, top-aligned. Where the face at hand needs more lines than
 // the height allows, the label grows downwards instead of cutting off the last line. Call it
