@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <exception>
+#include <functional>
 #include <utility>
 
 class QAction;
@@ -22,7 +23,7 @@ namespace smartcar {
 
 enum class CarCode : quint8;
 class CommPort;
-class Instrument;
+class InstrumentPanel;
 class KeyedStatusBar;
 class PortBox;
 class Reconnect;
@@ -110,8 +111,12 @@ private:
     void handlerFinished();
     void reportFailureHere(const Failure& failure);
     void reportUnexpectedHere(const std::exception& e);
+    // Fronts the window when it is open, otherwise builds it afresh with make().
+    static void showWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& make);
 
     void buildInstrument();
+    // Bytes the poll has read, with the lamp as the poll leaves it once it shows them.
+    void noteReceived(const QByteArray& bytes, bool lampLit);
     // A reading the poll has just shown, and whether it lit the lamp.
     void noteReading(quint8 reading, bool alarm);
     void onRecordingFailed();
@@ -142,6 +147,8 @@ private:
     // Speed monitoring.
     QLineEdit* MaxSpeed = nullptr;
     Shape* LED1 = nullptr;
+    // Whether the poll has lit LED1 (it stays lit); the traffic rows record it.
+    bool m_lampLit = false;
     QLabel* lblValue = nullptr;
 
     // Settings.
@@ -177,7 +184,7 @@ private:
     QPointer<QWidget> m_form3;
     QPointer<QWidget> m_form4;
 
-    Instrument* m_instrument = nullptr;
+    InstrumentPanel* m_instrument = nullptr;
 
     TickOrder m_ticks; // what a poll tick that finishes late may still do
     WallClock m_now;   // the time of day the status bar, the traffic list and the recording use

@@ -2,14 +2,14 @@
 #include "console/form1.h"
 
 #include "common/numbers.h"
+#include "console/colours.h"
 #include "console/errorreport.h"
-#include "console/instrument.h"
+#include "console/instrumentpanel.h"
 #include "console/shape.h"
 #include "console/speedtrend.h"
 #include "console/trafficwindow.h"
 #include "console/twips.h"
 #include "console/widgets.h"
-#include "monitor/poll.h"
 #include "serial/commport.h"
 
 #include <QApplication>
@@ -24,13 +24,9 @@
 
 namespace smartcar {
 
-namespace {
-const QColor kLampLit(0, 255, 0);
-} // namespace
-
 void Form1::buildInstrument()
 {
-    m_instrument = named(new Instrument(this), "Instrument");
+    m_instrument = named(new InstrumentPanel(this), "InstrumentPanel");
     auto* Frame11 = findChild<QGroupBox*>(QStringLiteral("Frame11"));
     const QFont song9 = face(QStringLiteral("宋体"), 9);
 
@@ -62,29 +58,27 @@ void Form1::buildInstrument()
     connect(cmdRecord, &QPushButton::toggled, cmdRecord, [cmdRecord](bool on) {
         QPalette pal = cmdRecord->palette();
         pal.setColor(QPalette::ButtonText,
-                     on ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText));
+                     on ? kAlertRed : QApplication::palette().color(QPalette::ButtonText));
         cmdRecord->setPalette(pal);
     });
-    connect(m_instrument, &Instrument::recordingFailed, this, &Form1::onRecordingFailed);
+    connect(m_instrument, &InstrumentPanel::recordingFailed, this, &Form1::onRecordingFailed);
     m_instrument->cmdRecord = cmdRecord;
 
-    // Every send and every read, at the one place each happens.
-    const auto lampLit = [this] { return LED1->fillColor() == kLampLit; };
+    // Every send at the one place it happens; the poll notes what it reads (noteReceived).
     const WallClock now = m_now;
     using Direction = TrafficRow::Direction;
     connect(MSComm1, &CommPort::sent, this, [=, this](const QByteArray& bytes) {
-        m_instrument->note({now(), Direction::Sent, bytes, {}, lampLit()});
+        m_instrument->note({now(), Direction::Sent, bytes, {}, m_lampLit});
     });
     connect(MSComm1, &CommPort::sendFailed, this,
             [=, this](const QByteArray& bytes, const QString& reason) {
-                m_instrument->note({now(), Direction::Sent, bytes, reason, lampLit()});
+                m_instrument->note({now(), Direction::Sent, bytes, reason, m_lampLit});
             });
-    // The lamp as the poll will leave it once it has shown the reading.
-    connect(MSComm1, &CommPort::received, this, [=, this](const QByteArray& bytes) {
-        const std::optional<quint8> reading = readingOf(bytes);
-        const bool lit = lampLit() || (reading && isAlarm(*reading, MaxSpeed->text()));
-        m_instrument->note({now(), Direction::Received, bytes, {}, lit});
-    });
+}
+
+void Form1::noteReceived(const QByteArray& bytes, bool lampLit)
+{
+    m_instrument->note({m_now(), TrafficRow::Direction::Received, bytes, {}, lampLit});
 }
 
 void Form1::noteReading(quint8 reading, bool alarm)
@@ -94,16 +88,8 @@ void Form1::noteReading(quint8 reading, bool alarm)
 
 void Form1::cmdTraffic_Click()
 {
-    QPointer<QWidget>& window = m_instrument->trafficWindow;
-    // As with the reference windows: a window closed in the same pass of the event loop is
-    // hidden and about to go; build a fresh one rather than show that one.
-    if (window && !window->isVisible())
-        delete window.data();
-    if (!window)
-        window = new TrafficWindow(&m_instrument->log, Stop, this);
-    window->show();
-    window->raise();
-    window->activateWindow();
+    showWindow(m_instrument->trafficWindow,
+               [this] { return new TrafficWindow(&m_instrument->log, this); });
 }
 
 void Form1::cmdRecord_Click()

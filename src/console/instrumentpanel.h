@@ -16,11 +16,11 @@ class SpeedTrend;
 // The parts of 功能预留区 the main window keeps: the speed trend, the traffic since start, the
 // window that lists it and the recording. Owned by the main window, they live as long as it
 // does; a recording still running then ends with it, every row already in its file.
-class Instrument : public QObject
+class InstrumentPanel : public QObject
 {
     Q_OBJECT
 public:
-    explicit Instrument(QObject* parent);
+    explicit InstrumentPanel(QObject* parent);
 
     // Writes the row at once while recording, and lists it within kListDelay. A row the file
     // cannot take ends the recording (recordingFailed); the list goes on.

@@ -1,8 +1,8 @@
-#include "console/instrument.h"
+#include "console/instrumentpanel.h"
 
 namespace smartcar {
 
-Instrument::Instrument(QObject* parent)
+InstrumentPanel::InstrumentPanel(QObject* parent)
     : QObject(parent)
     , log(TrafficLog::kDefaultCapacity, this)
 {
@@ -11,7 +11,7 @@ Instrument::Instrument(QObject* parent)
     connect(&m_listTimer, &QTimer::timeout, this, [this] { log.take(m_pending); });
 }
 
-void Instrument::note(TrafficRow row)
+void InstrumentPanel::note(TrafficRow row)
 {
     if (recorder.isRecording() && !recorder.append(row))
         emit recordingFailed();
