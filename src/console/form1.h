@@ -83,6 +83,9 @@ public:
     // The instrument in 功能预留区 (form1_instrument.cpp).
     void cmdTraffic_Click();
     void cmdRecord_Click();
+    // Recordings go into the folder smartcar-console of `documents`, by default the machine's
+    // documents folder (none when empty).
+    void setDocumentsFolder(const QString& documents);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -185,6 +188,7 @@ private:
     QPointer<QWidget> m_form4;
 
     InstrumentPanel* m_instrument = nullptr;
+    QString m_documents;
 
     TickOrder m_ticks; // what a poll tick that finishes late may still do
     WallClock m_now;   // the time of day the status bar, the traffic list and the recording use

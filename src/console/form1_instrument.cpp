@@ -27,6 +27,7 @@ namespace smartcar {
 void Form1::buildInstrument()
 {
     m_instrument = named(new InstrumentPanel(this), "InstrumentPanel");
+    m_documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     auto* Frame11 = findChild<QGroupBox*>(QStringLiteral("Frame11"));
     const QFont song9 = face(QStringLiteral("宋体"), 9);
 
@@ -92,6 +93,11 @@ void Form1::cmdTraffic_Click()
                [this] { return new TrafficWindow(&m_instrument->log, this); });
 }
 
+void Form1::setDocumentsFolder(const QString& documents)
+{
+    m_documents = documents;
+}
+
 void Form1::cmdRecord_Click()
 {
     CsvRecorder& recorder = m_instrument->recorder;
@@ -104,15 +110,15 @@ void Form1::cmdRecord_Click()
         }
         return;
     }
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const bool started = !documents.isEmpty()
-        && recorder.start(QDir(documents).filePath(QStringLiteral("smartcar-console")), m_now());
+    const bool started = !m_documents.isEmpty()
+        && recorder.start(QDir(m_documents).filePath(QStringLiteral("smartcar-console")), m_now());
     if (!started) {
         cmdRecord->setChecked(false);
         setStatus(QStringLiteral("记录未能开始"));
         showMessage(this, QMessageBox::Warning, systemMessageTitle(),
                     QStringLiteral("无法开始记录。"),
-                    documents.isEmpty() ? QStringLiteral("找不到“文档”文件夹") : recorder.error());
+                    m_documents.isEmpty() ? QStringLiteral("找不到“文档”文件夹")
+                                          : recorder.error());
         return;
     }
     setStatus(QStringLiteral("正在记录：") + QFileInfo(recorder.filePath()).fileName());
