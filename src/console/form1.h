@@ -28,6 +28,7 @@ class KeyedStatusBar;
 class PortBox;
 class Reconnect;
 class Shape;
+class SpeedTrend;
 
 // The console's main window. It owns every control, the serial port service MSComm1, the
 // receive-poll timer Timer1 and the frame buffer. Controls carry their names as objectName,
@@ -150,6 +151,7 @@ private:
     // Speed monitoring.
     QLineEdit* MaxSpeed = nullptr;
     Shape* LED1 = nullptr;
+    SpeedTrend* Trend = nullptr;
     // Whether the poll has lit LED1 (it stays lit); the traffic rows record it.
     bool m_lampLit = false;
     QLabel* lblValue = nullptr;
@@ -160,6 +162,9 @@ private:
     QPushButton* cmdOpenCOM = nullptr;
     QPushButton* cmdStart = nullptr;
     QPushButton* cmdEnd = nullptr;
+
+    // 功能预留区.
+    QPushButton* cmdRecord = nullptr;
 
     // Menu bar.
     QAction* Int = nullptr;
@@ -186,6 +191,8 @@ private:
     QPointer<QWidget> m_form2;
     QPointer<QWidget> m_form3;
     QPointer<QWidget> m_form4;
+    // The traffic list: created on first showing, gone once closed.
+    QPointer<QWidget> m_trafficWindow;
 
     InstrumentPanel* m_instrument = nullptr;
     QString m_documents;

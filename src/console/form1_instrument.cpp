@@ -31,39 +31,35 @@ void Form1::buildInstrument()
     auto* Frame11 = findChild<QGroupBox*>(QStringLiteral("Frame11"));
     const QFont song9 = face(QStringLiteral("宋体"), 9);
 
-    auto* Trend = named(new SpeedTrend(Frame11), "Trend");
+    Trend = named(new SpeedTrend(Frame11), "Trend");
     placeTwips(Trend, 120, 300, 4695, 2520);
     // The plot's clock runs while readings can come: monitoring on and the port open.
     Trend->setRunning([this] { return Timer1->isActive() && MSComm1->portOpen(); });
-    const auto alarmSpeed = [Trend](const QString& text) {
-        Trend->setAlarmSpeed(readLeadingDecimal(text));
+    const auto alarmSpeed = [trend = Trend](const QString& text) {
+        trend->setAlarmSpeed(readLeadingDecimal(text));
     };
     alarmSpeed(MaxSpeed->text());
     connect(MaxSpeed, &QLineEdit::textChanged, Trend, alarmSpeed);
-    m_instrument->Trend = Trend;
 
     auto* cmdTraffic = button(Frame11, "cmdTraffic", QStringLiteral("通信记录"), 120, 2925, 1575,
                               450, song9);
     cmdTraffic->setToolTip(QStringLiteral("列出发送和接收的每一帧"));
     connect(cmdTraffic, &QPushButton::clicked, this,
             [this] { run([this] { cmdTraffic_Click(); }); });
-    m_instrument->cmdTraffic = cmdTraffic;
 
     // Nothing is written unless the operator asks for it here.
-    auto* cmdRecord = button(Frame11, "cmdRecord", QStringLiteral("记录"), 1815, 2925, 1200, 450,
-                             song9);
+    cmdRecord = button(Frame11, "cmdRecord", QStringLiteral("记录"), 1815, 2925, 1200, 450, song9);
     cmdRecord->setCheckable(true);
     cmdRecord->setToolTip(QStringLiteral("把通信记录写入“文档/smartcar-console”下的 CSV 文件"));
     connect(cmdRecord, &QPushButton::clicked, this, [this] { run([this] { cmdRecord_Click(); }); });
     // Red while it records, so that a running recording is seen at a glance.
-    connect(cmdRecord, &QPushButton::toggled, cmdRecord, [cmdRecord](bool on) {
-        QPalette pal = cmdRecord->palette();
+    connect(cmdRecord, &QPushButton::toggled, cmdRecord, [record = cmdRecord](bool on) {
+        QPalette pal = record->palette();
         pal.setColor(QPalette::ButtonText,
                      on ? kAlertRed : QApplication::palette().color(QPalette::ButtonText));
-        cmdRecord->setPalette(pal);
+        record->setPalette(pal);
     });
     connect(m_instrument, &InstrumentPanel::recordingFailed, this, &Form1::onRecordingFailed);
-    m_instrument->cmdRecord = cmdRecord;
 
     // Every send at the one place it happens; the poll notes what it reads (noteReceived).
     const WallClock now = m_now;
@@ -84,13 +80,12 @@ void Form1::noteReceived(const QByteArray& bytes, bool lampLit)
 
 void Form1::noteReading(quint8 reading, bool alarm)
 {
-    m_instrument->Trend->addReading(reading, alarm);
+    Trend->addReading(reading, alarm);
 }
 
 void Form1::cmdTraffic_Click()
 {
-    showWindow(m_instrument->trafficWindow,
-               [this] { return new TrafficWindow(&m_instrument->log, this); });
+    showWindow(m_trafficWindow, [this] { return new TrafficWindow(m_instrument->log(), this); });
 }
 
 void Form1::setDocumentsFolder(const QString& documents)
@@ -100,8 +95,7 @@ void Form1::setDocumentsFolder(const QString& documents)
 
 void Form1::cmdRecord_Click()
 {
-    CsvRecorder& recorder = m_instrument->recorder;
-    QPushButton* cmdRecord = m_instrument->cmdRecord;
+    CsvRecorder& recorder = m_instrument->recorder();
     const QString name = QFileInfo(recorder.filePath()).fileName();
     if (!cmdRecord->isChecked()) {
         if (recorder.isRecording()) {
@@ -128,10 +122,10 @@ void Form1::cmdRecord_Click()
 void Form1::onRecordingFailed()
 {
     // Once: the recorder has stopped and tries nothing more until the operator starts again.
-    m_instrument->cmdRecord->setChecked(false);
+    cmdRecord->setChecked(false);
     setStatus(QStringLiteral("记录已停止：文件无法写入"));
     showMessage(this, QMessageBox::Warning, systemMessageTitle(),
-                QStringLiteral("记录已停止：行驶记录无法写入。"), m_instrument->recorder.error());
+                QStringLiteral("记录已停止：行驶记录无法写入。"), m_instrument->recorder().error());
 }
 
 } // namespace smartcar
