@@ -98,10 +98,8 @@ bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
         m_releasedAt = key->timestamp();
         return false;
     }
-    // A menu and the port box's drop-down list are popups: Esc closes them, as everywhere.
-    // Every other window of the console, whichever has the keyboard, brakes on Esc; a hand
-    // that stops the car in a hurry may hold Shift, Ctrl or Alt, and it still stops.
-    if (key->key() == Qt::Key_Escape && target->window()->windowType() != Qt::Popup) {
+    // A hand that stops the car in a hurry may hold Shift, Ctrl or Alt; it still stops.
+    if (key->key() == Qt::Key_Escape && brakesFrom(target->window())) {
         brake(key, target);
         return true;
     }
@@ -121,6 +119,21 @@ bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
     if (!isRepeat(key))
         button->click();
     return true;
+}
+
+bool DriveKeys::brakesFrom(const QWidget* window) const
+{
+    // A menu and the port box's drop-down list are popups: Esc closes them, as everywhere.
+    if (window->windowType() == Qt::Popup)
+        return false;
+    // Every other window brakes: this one, the windows it owns (the traffic list, a box) and
+    // those without an owner (a reference window). A window of another main window brakes
+    // that window's car only.
+    const QWidget* owner = window;
+    while (owner->parentWidget())
+        owner = owner->parentWidget()->window();
+    const auto* keys = owner->findChild<DriveKeys*>(QString(), Qt::FindDirectChildrenOnly);
+    return !keys || keys == this;
 }
 
 void DriveKeys::brake(const QKeyEvent* key, QWidget* target)

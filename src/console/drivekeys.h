@@ -44,6 +44,7 @@ private:
     DriveKeys(QWidget* window, const Buttons& buttons);
     QPushButton* buttonFor(int key, QWidget* target) const;
     bool isRepeat(const QKeyEvent* key) const;
+    bool brakesFrom(const QWidget* window) const;
     void brake(const QKeyEvent* key, QWidget* target);
 
     QWidget* m_window;
