@@ -60,6 +60,7 @@ private slots:
     {
         QFETCH(int, which);
         ConsoleFixture fx;
+        QVERIFY(fx.open(0));
         const auto show = [&](int i) {
             fx.action(kActions[i])->trigger();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -70,6 +71,8 @@ private slots:
         QVERIFY(first && first->isVisible() && !first->parentWidget()
                 && !qApp->activeModalWidget());
         QVERIFY2(misplaced(first).isEmpty(), qPrintable(misplaced(first).join(u' ')));
+        QTest::keyClick(first, Qt::Key_Escape); // brakes here too, and leaves the window open
+        QVERIFY(fx.car1.read(1) == bytes({0x87}) && first && first->isVisible());
         // The byte table: the label charNN shows the character whose byte is NN.
         for (const QLabel* c : first->findChildren<QLabel*>(QRegularExpression(u"^char"_s)))
             QCOMPARE(c->text(), QString(QChar(c->objectName().mid(4).toInt())));

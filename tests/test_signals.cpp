@@ -1,7 +1,7 @@
 // SIGINT, SIGTERM and SIGHUP end the console as its end button does, after a turn in progress
 // has sent its centring frame (scripts/check-package ends the installed program with SIGTERM).
 #include "common/endingsignals.h"
-#include "console/form1.h"
+#include "console/ending.h"
 #include "support/consolefixture.h"
 
 #include <QApplication>
@@ -31,7 +31,7 @@ private slots:
         ConsoleFixture fx;
         QVERIFY(fx.open(0));
         const EndingSignals ending;
-        QObject::connect(&ending, &EndingSignals::endRequested, fx.form(), &Form1::cmdEnd_Click);
+        endOnSignals(ending, fx.form());
         fx.edit("ChangeTime")->setText(QStringLiteral("300"));
         // The signal comes once the car has the turn frame, while the console sleeps the turn.
         QByteArray turnFrame;

@@ -93,32 +93,19 @@ bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
         return false;
     auto* target = static_cast<QWidget*>(watched);
     auto* key = static_cast<QKeyEvent*>(event);
-    // Only the active window gets keys, so a key for this one means it is active. Keys for a
-    // menu, the port box's drop-down list or another window are theirs; but while a box of
-    // the console is up, Esc brakes whichever window it was meant for, the box included (and
-    // a key pressed during a turn reaches the window only after a failure's box came up).
-    QWidget* box = shownMessageBox();
-    const bool esc = key->key() == Qt::Key_Escape;
-    if (target->window() != m_window && !(esc && box))
-        return false;
     if (type == QEvent::KeyRelease) {
         m_releasedKey = key->key();
         m_releasedAt = key->timestamp();
         return false;
     }
-    if (esc) {
-        // A hand that stops the car in a hurry may hold Shift, Ctrl or Alt; it still stops.
-        if (isRepeat(key))
-            return true;
-        const quint64 before = messagesShown();
-        m_brake->click();
-        // Esc on the box closes it too, as Esc does on any box, unless the brake has just
-        // put its own failure into it. Closed here: a key let through would be offered to the
-        // box's parents in turn, and each would brake again.
-        if (box && target->window() == box && messagesShown() == before)
-            box->close();
+    // A hand that stops the car in a hurry may hold Shift, Ctrl or Alt; it still stops.
+    if (key->key() == Qt::Key_Escape && brakesFrom(target->window())) {
+        brake(key, target);
         return true;
     }
+    // Only the active window gets keys, so a key for this one means it is active.
+    if (target->window() != m_window)
+        return false;
     // Arrows on the keypad come with the keypad flag; anything held with them is a different
     // key.
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
@@ -132,6 +119,36 @@ bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
     if (!isRepeat(key))
         button->click();
     return true;
+}
+
+bool DriveKeys::brakesFrom(const QWidget* window) const
+{
+    // A menu and the port box's drop-down list are popups: Esc closes them, as everywhere.
+    if (window->windowType() == Qt::Popup)
+        return false;
+    // Every other window brakes: this one, the windows it owns (the traffic list, a box) and
+    // those without an owner (a reference window). A window of another main window brakes
+    // that window's car only.
+    const QWidget* owner = window;
+    while (owner->parentWidget())
+        owner = owner->parentWidget()->window();
+    const auto* keys = owner->findChild<DriveKeys*>(QString(), Qt::FindDirectChildrenOnly);
+    return !keys || keys == this;
+}
+
+void DriveKeys::brake(const QKeyEvent* key, QWidget* target)
+{
+    if (isRepeat(key) || !m_brake)
+        return;
+    // A key pressed during a turn reaches its window only after a failure's box came up.
+    QWidget* box = shownMessageBox();
+    const quint64 before = messagesShown();
+    m_brake->click();
+    // Esc on the box closes it too, as Esc does on any box, unless the brake has just put its
+    // own failure into it. Closed here: a key let through would be offered to the box's parents
+    // in turn, and each would brake again.
+    if (box && target->window() == box && messagesShown() == before)
+        box->close();
 }
 
 } // namespace smartcar

@@ -13,8 +13,10 @@ namespace smartcar {
 // the brake button of one window. A key is a click on the same button, so it runs the same
 // handler, sends the same frame and reports the same failures.
 //
-// - Esc brakes wherever the keyboard focus is in the window, a text box included, with any
-//   of Shift, Ctrl and Alt held, and from any window while a box of the console is up.
+// - Esc brakes from every window of the console (the main window, the traffic list, the
+//   reference windows, any box), wherever the keyboard focus is, a text box included, with
+//   any of Shift, Ctrl and Alt held. Only a menu or the port box's open list keeps Esc for
+//   closing itself. This is the one place Esc brakes; no other window has a rule of its own.
 // - The arrows drive only while no text box, port box or the menu bar has the focus; there
 //   they keep their own meaning (cursor, entry, menu).
 // - A held key sends once: the keyboard's auto-repeat presses nothing, a release nothing.
@@ -42,6 +44,8 @@ private:
     DriveKeys(QWidget* window, const Buttons& buttons);
     QPushButton* buttonFor(int key, QWidget* target) const;
     bool isRepeat(const QKeyEvent* key) const;
+    bool brakesFrom(const QWidget* window) const;
+    void brake(const QKeyEvent* key, QWidget* target);
 
     QWidget* m_window;
     QPointer<QPushButton> m_up;
@@ -49,7 +53,7 @@ private:
     QPointer<QPushButton> m_left;
     QPointer<QPushButton> m_right;
     QPointer<QPushButton> m_brake;
-    // The last key let go in the window, and when.
+    // The last key let go in any window, and when.
     int m_releasedKey = 0;
     quint64 m_releasedAt = 0;
 };

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <exception>
+#include <functional>
 #include <utility>
 
 class QAction;
@@ -22,11 +23,12 @@ namespace smartcar {
 
 enum class CarCode : quint8;
 class CommPort;
-class Instrument;
+class InstrumentPanel;
 class KeyedStatusBar;
 class PortBox;
 class Reconnect;
 class Shape;
+class SpeedTrend;
 
 // The console's main window. It owns every control, the serial port service MSComm1, the
 // receive-poll timer Timer1 and the frame buffer. Controls carry their names as objectName,
@@ -82,6 +84,9 @@ public:
     // The instrument in 功能预留区 (form1_instrument.cpp).
     void cmdTraffic_Click();
     void cmdRecord_Click();
+    // Recordings go into the folder smartcar-console of `documents`, by default the machine's
+    // documents folder (none when empty).
+    void setDocumentsFolder(const QString& documents);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -112,8 +117,12 @@ private:
     void handlerFinished();
     void reportFailureHere(const Failure& failure);
     void reportUnexpectedHere(const std::exception& e);
+    // Fronts the window when it is open, otherwise builds it afresh with make().
+    static void showWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& make);
 
     void buildInstrument();
+    // Bytes the poll has read, with the lamp as the poll leaves it once it shows them.
+    void noteReceived(const QByteArray& bytes, bool lampLit);
     // A reading the poll has just shown, and whether it lit the lamp.
     void noteReading(quint8 reading, bool alarm);
     void onRecordingFailed();
@@ -144,6 +153,9 @@ private:
     // Speed monitoring.
     QLineEdit* MaxSpeed = nullptr;
     Shape* LED1 = nullptr;
+    SpeedTrend* Trend = nullptr;
+    // Whether the poll has lit LED1 (it stays lit); the traffic rows record it.
+    bool m_lampLit = false;
     QLabel* lblValue = nullptr;
 
     // Settings.
@@ -152,6 +164,9 @@ private:
     QPushButton* cmdOpenCOM = nullptr;
     QPushButton* cmdStart = nullptr;
     QPushButton* cmdEnd = nullptr;
+
+    // 功能预留区.
+    QPushButton* cmdRecord = nullptr;
 
     // Menu bar.
     QAction* Int = nullptr;
@@ -178,8 +193,11 @@ private:
     QPointer<QWidget> m_form2;
     QPointer<QWidget> m_form3;
     QPointer<QWidget> m_form4;
+    // The traffic list: created on first showing, gone once closed.
+    QPointer<QWidget> m_trafficWindow;
 
-    Instrument* m_instrument = nullptr;
+    InstrumentPanel* m_instrument = nullptr;
+    QString m_documents;
 
     TickOrder m_ticks; // what a poll tick that finishes late may still do
     WallClock m_now;   // the time of day the status bar, the traffic list and the recording use

@@ -2,14 +2,14 @@
 #include "console/form1.h"
 
 #include "common/numbers.h"
+#include "console/colours.h"
 #include "console/errorreport.h"
-#include "console/instrument.h"
+#include "console/instrumentpanel.h"
 #include "console/shape.h"
 #include "console/speedtrend.h"
 #include "console/trafficwindow.h"
 #include "console/twips.h"
 #include "console/widgets.h"
-#include "monitor/poll.h"
 #include "serial/commport.h"
 
 #include <QApplication>
@@ -24,92 +24,79 @@
 
 namespace smartcar {
 
-namespace {
-const QColor kLampLit(0, 255, 0);
-} // namespace
-
 void Form1::buildInstrument()
 {
-    m_instrument = named(new Instrument(this), "Instrument");
+    m_instrument = named(new InstrumentPanel(this), "InstrumentPanel");
+    m_documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     auto* Frame11 = findChild<QGroupBox*>(QStringLiteral("Frame11"));
     const QFont song9 = face(QStringLiteral("宋体"), 9);
 
-    auto* Trend = named(new SpeedTrend(Frame11), "Trend");
+    Trend = named(new SpeedTrend(Frame11), "Trend");
     placeTwips(Trend, {120, 300, 4695, 2520});
     // The plot's clock runs while readings can come: monitoring on and the port open.
     Trend->setRunning([this] { return Timer1->isActive() && MSComm1->portOpen(); });
-    const auto alarmSpeed = [Trend](const QString& text) {
-        Trend->setAlarmSpeed(readLeadingDecimal(text));
+    const auto alarmSpeed = [trend = Trend](const QString& text) {
+        trend->setAlarmSpeed(readLeadingDecimal(text));
     };
     alarmSpeed(MaxSpeed->text());
     connect(MaxSpeed, &QLineEdit::textChanged, Trend, alarmSpeed);
-    m_instrument->Trend = Trend;
 
     auto* cmdTraffic = button(Frame11, "cmdTraffic", QStringLiteral("通信记录"),
                               {120, 2925, 1575, 450}, song9);
     cmdTraffic->setToolTip(QStringLiteral("列出发送和接收的每一帧"));
     connect(cmdTraffic, &QPushButton::clicked, this,
             [this] { run([this] { cmdTraffic_Click(); }); });
-    m_instrument->cmdTraffic = cmdTraffic;
 
     // Nothing is written unless the operator asks for it here.
-    auto* cmdRecord = button(Frame11, "cmdRecord", QStringLiteral("记录"), {1815, 2925, 1200, 450},
-                             song9);
+    cmdRecord = button(Frame11, "cmdRecord", QStringLiteral("记录"), {1815, 2925, 1200, 450},
+                       song9);
     cmdRecord->setCheckable(true);
     cmdRecord->setToolTip(QStringLiteral("把通信记录写入“文档/smartcar-console”下的 CSV 文件"));
     connect(cmdRecord, &QPushButton::clicked, this, [this] { run([this] { cmdRecord_Click(); }); });
     // Red while it records, so that a running recording is seen at a glance.
-    connect(cmdRecord, &QPushButton::toggled, cmdRecord, [cmdRecord](bool on) {
-        QPalette pal = cmdRecord->palette();
+    connect(cmdRecord, &QPushButton::toggled, cmdRecord, [record = cmdRecord](bool on) {
+        QPalette pal = record->palette();
         pal.setColor(QPalette::ButtonText,
-                     on ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText));
-        cmdRecord->setPalette(pal);
+                     on ? kAlertRed : QApplication::palette().color(QPalette::ButtonText));
+        record->setPalette(pal);
     });
-    connect(m_instrument, &Instrument::recordingFailed, this, &Form1::onRecordingFailed);
-    m_instrument->cmdRecord = cmdRecord;
+    connect(m_instrument, &InstrumentPanel::recordingFailed, this, &Form1::onRecordingFailed);
 
-    // Every send and every read, at the one place each happens.
-    const auto lampLit = [this] { return LED1->fillColor() == kLampLit; };
+    // Every send at the one place it happens; the poll notes what it reads (noteReceived).
     const WallClock now = m_now;
     using Direction = TrafficRow::Direction;
     connect(MSComm1, &CommPort::sent, this, [=, this](const QByteArray& bytes) {
-        m_instrument->note({now(), Direction::Sent, bytes, {}, lampLit()});
+        m_instrument->note({now(), Direction::Sent, bytes, {}, m_lampLit});
     });
     connect(MSComm1, &CommPort::sendFailed, this,
             [=, this](const QByteArray& bytes, const QString& reason) {
-                m_instrument->note({now(), Direction::Sent, bytes, reason, lampLit()});
+                m_instrument->note({now(), Direction::Sent, bytes, reason, m_lampLit});
             });
-    // The lamp as the poll will leave it once it has shown the reading.
-    connect(MSComm1, &CommPort::received, this, [=, this](const QByteArray& bytes) {
-        const std::optional<quint8> reading = readingOf(bytes);
-        const bool lit = lampLit() || (reading && isAlarm(*reading, MaxSpeed->text()));
-        m_instrument->note({now(), Direction::Received, bytes, {}, lit});
-    });
+}
+
+void Form1::noteReceived(const QByteArray& bytes, bool lampLit)
+{
+    m_instrument->note({m_now(), TrafficRow::Direction::Received, bytes, {}, lampLit});
 }
 
 void Form1::noteReading(quint8 reading, bool alarm)
 {
-    m_instrument->Trend->addReading(reading, alarm);
+    Trend->addReading(reading, alarm);
 }
 
 void Form1::cmdTraffic_Click()
 {
-    QPointer<QWidget>& window = m_instrument->trafficWindow;
-    // As with the reference windows: a window closed in the same pass of the event loop is
-    // hidden and about to go; build a fresh one rather than show that one.
-    if (window && !window->isVisible())
-        delete window.data();
-    if (!window)
-        window = new TrafficWindow(&m_instrument->log, Stop, this);
-    window->show();
-    window->raise();
-    window->activateWindow();
+    showWindow(m_trafficWindow, [this] { return new TrafficWindow(m_instrument->log(), this); });
+}
+
+void Form1::setDocumentsFolder(const QString& documents)
+{
+    m_documents = documents;
 }
 
 void Form1::cmdRecord_Click()
 {
-    CsvRecorder& recorder = m_instrument->recorder;
-    QPushButton* cmdRecord = m_instrument->cmdRecord;
+    CsvRecorder& recorder = m_instrument->recorder();
     const QString name = QFileInfo(recorder.filePath()).fileName();
     if (!cmdRecord->isChecked()) {
         if (recorder.isRecording()) {
@@ -118,15 +105,15 @@ void Form1::cmdRecord_Click()
         }
         return;
     }
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const bool started = !documents.isEmpty()
-        && recorder.start(QDir(documents).filePath(QStringLiteral("smartcar-console")), m_now());
+    const bool started = !m_documents.isEmpty()
+        && recorder.start(QDir(m_documents).filePath(QStringLiteral("smartcar-console")), m_now());
     if (!started) {
         cmdRecord->setChecked(false);
         setStatus(QStringLiteral("记录未能开始"));
         showMessage(this, QMessageBox::Warning, systemMessageTitle(),
                     QStringLiteral("无法开始记录。"),
-                    documents.isEmpty() ? QStringLiteral("找不到“文档”文件夹") : recorder.error());
+                    m_documents.isEmpty() ? QStringLiteral("找不到“文档”文件夹")
+                                          : recorder.error());
         return;
     }
     setStatus(QStringLiteral("正在记录：") + QFileInfo(recorder.filePath()).fileName());
@@ -136,10 +123,10 @@ void Form1::cmdRecord_Click()
 void Form1::onRecordingFailed()
 {
     // Once: the recorder has stopped and tries nothing more until the operator starts again.
-    m_instrument->cmdRecord->setChecked(false);
+    cmdRecord->setChecked(false);
     setStatus(QStringLiteral("记录已停止：文件无法写入"));
     showMessage(this, QMessageBox::Warning, systemMessageTitle(),
-                QStringLiteral("记录已停止：行驶记录无法写入。"), m_instrument->recorder.error());
+                QStringLiteral("记录已停止：行驶记录无法写入。"), m_instrument->recorder().error());
 }
 
 } // namespace smartcar

@@ -1,6 +1,7 @@
 // The main window's controls: where each sits, how it looks, and which of them the handlers
 // keep at hand.
 
+#include "console/colours.h"
 #include "console/form1.h"
 
 #include "console/portbox.h"
@@ -303,7 +304,7 @@ const Control Form1Layout::controls[] = {
      .text = u"40",
      .at = {2520, 240, 1575, 495},
      .face = Typeface{u"宋体-PUA", 15.75, QFont::Bold},
-     .colour = kRed,
+     .colour = kAlertRed,
      .background = Fill::Menu,
      .keep = keep<&Form1::MaxSpeed>},
     {.kind = Kind::Lamp,
@@ -338,7 +339,7 @@ const Control Form1Layout::controls[] = {
      .parent = "Frame2",
      .at = {2520, 2280, 1920, 495},
      .face = Typeface{u"Arial Black", 18, QFont::Black},
-     .colour = kRed,
+     .colour = kAlertRed,
      .background = Fill::ActiveCaption,
      .keep = keep<&Form1::lblValue>},
 

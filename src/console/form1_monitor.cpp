@@ -1,7 +1,7 @@
 // Speed monitoring: the receive poll and the alarm lamp.
 #include "console/form1.h"
 
-#include "common/numbers.h"
+#include "console/colours.h"
 #include "console/shape.h"
 #include "monitor/poll.h"
 #include "serial/commport.h"
@@ -15,9 +15,7 @@ namespace smartcar {
 
 namespace {
 constexpr int kBinaryInput = 1;
-const QColor kAlarmGreen(0, 255, 0);
-// lblValue's own colour, and the grey of a reading taken before the device went.
-const QColor kReadingRed(255, 0, 0);
+// The grey of a reading taken before the device went; lblValue's own colour is kAlertRed.
 const QColor kStaleGrey(128, 128, 128);
 } // namespace
 
@@ -48,10 +46,17 @@ void Form1::Timer1_Timer()
 
     int waiting = 0;
     std::optional<quint8> reading;
+    bool alarm = false;
     try {
         MSComm1->setInputMode(kBinaryInput);
         waiting = MSComm1->inBufferCount();
-        reading = readingOf(MSComm1->input());
+        const QByteArray bytes = MSComm1->input();
+        reading = readingOf(bytes);
+        // Judged once, against the alarm speed at the time of the reading: the traffic row
+        // records the lamp as this tick leaves it once it has shown the reading.
+        alarm = reading && isAlarm(*reading, MaxSpeed->text());
+        if (!bytes.isEmpty())
+            noteReceived(bytes, m_lampLit || alarm);
         const qint32 interval = samplingInterval(delaytime->text());
         if (!waitPaced(interval))
             return;
@@ -77,16 +82,18 @@ void Form1::Timer1_Timer()
     lblValue->setText(speedCaption(*reading));
     lblValue->adjustSize();
     showReadingStale(m_ticks.isStale(tick));
-    const bool alarm = isAlarm(*reading, MaxSpeed->text());
-    if (alarm)
-        LED1->setFillColor(kAlarmGreen);
+    if (alarm) {
+        // Once lit, the lamp stays lit.
+        m_lampLit = true;
+        LED1->setFillColor(kLampGreen);
+    }
     noteReading(*reading, alarm);
 }
 
 void Form1::showReadingStale(bool stale)
 {
     QPalette palette = lblValue->palette();
-    palette.setColor(QPalette::WindowText, stale ? kStaleGrey : kReadingRed);
+    palette.setColor(QPalette::WindowText, stale ? kStaleGrey : kAlertRed);
     lblValue->setPalette(palette);
 }
 

@@ -7,12 +7,7 @@
 
 namespace smartcar {
 
-namespace {
-
-// Fronts the window when it is open, otherwise builds it afresh. It is shown without an owner,
-// so the main window and the other windows stay usable and it outlives the main window.
-template <typename W>
-void showReference(QPointer<QWidget>& window)
+void Form1::showWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& make)
 {
     // Closing only schedules the deletion. When a close and this choice are handled in the same
     // pass of the event loop (both queued up behind a blocking turn), the window is still here
@@ -20,27 +15,27 @@ void showReference(QPointer<QWidget>& window)
     if (window && !window->isVisible())
         delete window.data();
     if (!window)
-        window = new W;
+        window = make();
     window->show();
     window->raise();
     window->activateWindow();
 }
 
-} // namespace
-
+// A reference window is shown without an owner, so the main window and the other windows stay
+// usable and it outlives the main window.
 void Form1::user_Click()
 {
-    showReference<Form2>(m_form2);
+    showWindow(m_form2, [] { return new Form2; });
 }
 
 void Form1::tech_Click()
 {
-    showReference<Form3>(m_form3);
+    showWindow(m_form3, [] { return new Form3; });
 }
 
 void Form1::commlist_Click()
 {
-    showReference<Form4>(m_form4);
+    showWindow(m_form4, [] { return new Form4; });
 }
 
 } // namespace smartcar

@@ -1,4 +1,5 @@
 #include "common/endingsignals.h"
+#include "console/ending.h"
 #include "console/form1.h"
 #include "console/qttranslations.h"
 
@@ -24,17 +25,8 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
 
     auto* form = new smartcar::Form1;
-    // A signal ends the program the way the end button does: port closed, code 0. Once the
-    // main window has gone (Exit with a reference window still open) its port is closed
-    // already and only the program is left to end.
     const smartcar::EndingSignals endingSignals;
-    QObject::connect(&endingSignals, &smartcar::EndingSignals::endRequested, &app,
-                     [window = QPointer<smartcar::Form1>(form)] {
-                         if (window)
-                             window->cmdEnd_Click();
-                         else
-                             QCoreApplication::exit(0);
-                     });
+    smartcar::endOnSignals(endingSignals, form);
     form->show();
     const int code = QApplication::exec();
 

@@ -1,5 +1,6 @@
 #include "console/speedtrend.h"
 
+#include "console/colours.h"
 #include "console/widgets.h"
 
 #include <QMouseEvent>
@@ -17,9 +18,7 @@ constexpr int kMinPaintIntervalMs = 1000 / 30;
 constexpr int kStandingCheckMs = 250;
 constexpr int kSpans[] = {60, 300, 30};
 
-const QColor kTrace(0, 0, 128);     // the navy of the window's labels
-const QColor kAlarmLine(255, 0, 0); // the red of the alarm speed box
-const QColor kLampGreen(0, 255, 0); // the lamp's own green
+const QColor kTrace(0, 0, 128); // the navy of the window's labels
 const QColor kLampRim(0, 128, 0);
 const QColor kGrid(216, 216, 216);
 } // namespace
@@ -170,7 +169,7 @@ void SpeedTrend::paintBackground()
     // The alarm speed, where the plot can show it.
     if (m_alarmSpeed >= 0 && m_alarmSpeed <= kTrendTopSpeed) {
         const double y = trendY(m_alarmSpeed, plot);
-        p.setPen(QPen(kAlarmLine, 1, Qt::DashLine));
+        p.setPen(QPen(kAlertRed, 1, Qt::DashLine));
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         const QString label = QStringLiteral("报警 %1").arg(m_alarmSpeed);
         // At the left end, where the oldest readings are, clear of the unit at the top.

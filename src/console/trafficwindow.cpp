@@ -47,10 +47,9 @@ public:
 
 } // namespace
 
-TrafficWindow::TrafficWindow(TrafficLog* log, QPushButton* brake, QWidget* owner)
+TrafficWindow::TrafficWindow(TrafficLog* log, QWidget* owner)
     : QWidget(owner, Qt::Window)
     , m_log(log)
-    , m_brake(brake)
 {
     setObjectName(QStringLiteral("TrafficWindow"));
     setWindowTitle(QStringLiteral("通信记录"));
@@ -155,15 +154,8 @@ bool TrafficWindow::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType()
         || static_cast<QWidget*>(watched)->window() != this)
         return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Escape
-        && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        // The brake works from this window as from the main window; a held key brakes once.
-        if (m_brake && !key->isAutoRepeat())
-            m_brake->click();
-        return true;
-    }
-    if (key->matches(QKeySequence::Copy)) {
+    // Esc brakes here through the main window's keys (DriveKeys), as in every window.
+    if (static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
         copySelection();
         return true;
     }

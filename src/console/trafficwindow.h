@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 
 class QLabel;
-class QPushButton;
 class QTableView;
 
 namespace smartcar {
@@ -21,7 +19,7 @@ class TrafficWindow : public QWidget
 {
     Q_OBJECT
 public:
-    TrafficWindow(TrafficLog* log, QPushButton* brake, QWidget* owner);
+    TrafficWindow(TrafficLog* log, QWidget* owner);
     ~TrafficWindow() override;
 
 protected:
@@ -32,7 +30,6 @@ private:
     void showCounts();
 
     TrafficLog* m_log;
-    QPointer<QPushButton> m_brake;
     QTableView* m_rows;
     QLabel* m_counts;
     bool m_following = true;

@@ -1,0 +1,22 @@
+#include "console/ending.h"
+
+#include "common/endingsignals.h"
+#include "console/form1.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace smartcar {
+
+void endOnSignals(const EndingSignals& ending, Form1* window)
+{
+    QObject::connect(&ending, &EndingSignals::endRequested, &ending,
+                     [window = QPointer<Form1>(window)] {
+                         if (window)
+                             window->cmdEnd_Click();
+                         else
+                             QCoreApplication::exit(0);
+                     });
+}
+
+} // namespace smartcar
