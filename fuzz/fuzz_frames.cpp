@@ -4,7 +4,7 @@
 #include "car/frames.h"
 #include "common/failure.h"
 #include "common/numbers.h"
-#include "fuzzcheck.h"
+#include "fuzz/fuzzcheck.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // that obeys its rule or fails with the console's own failure type; nothing else escapes.
 #include "common/failure.h"
 #include "common/numbers.h"
-#include "fuzzcheck.h"
+#include "fuzz/fuzzcheck.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // one byte, its caption gives the byte's value back, and the lamp decision depends on that
 // value alone.
 #include "common/numbers.h"
-#include "fuzzcheck.h"
+#include "fuzz/fuzzcheck.h"
 #include "monitor/poll.h"
 
 #include <QByteArray>

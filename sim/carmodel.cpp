@@ -40,7 +40,7 @@ quint8 CarModel::wheelRpm(Time now) const
 QString logLine(const QTime& at, const Frame& frame, const CarModel& after)
 {
     QString line = at.toString(QStringLiteral("HH:mm:ss.zzz")) + QStringLiteral("  ")
-        + hexBytes(frame.bytes).leftJustified(5) + QStringLiteral("  ") + describe(frame);
+        + hexText(frame.bytes).leftJustified(5) + QStringLiteral("  ") + describe(frame);
     const int target = after.targetVelocity();
     if (frame.hasSpeed())
         line += target == 0

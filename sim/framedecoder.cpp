@@ -7,7 +7,7 @@ namespace {
 QString speedNotes(const Frame& frame)
 {
     QStringList notes;
-    const QString byte = hexBytes(QByteArray(1, char(frame.speedByte())));
+    const QString byte = hexText(QByteArray(1, char(frame.speedByte())));
     if (frame.speedDigitsNonDecimal())
         notes << QStringLiteral("speed byte %1 has a digit above 9, read as %2 tens and %3 units")
                      .arg(byte)
@@ -32,11 +32,6 @@ bool Frame::speedByteIsCode() const
     return hasSpeed() && carCodeOf(speedByte());
 }
 
-int speedFromByte(quint8 byte)
-{
-    return 2 * ((byte >> 4) * 10 + (byte & 0x0F));
-}
-
 QList<Frame> FrameDecoder::feed(const QByteArray& bytes)
 {
     QList<Frame> frames;
@@ -46,7 +41,7 @@ QList<Frame> FrameDecoder::feed(const QByteArray& bytes)
             Frame f;
             f.code = carCodeOf(quint8(m_pending));
             f.bytes.append(char(m_pending)).append(c);
-            f.speed = speedFromByte(byte);
+            f.speed = speedOfSpeedByte(byte);
             frames.append(f);
             m_pending = -1;
         } else if (const std::optional<CarCode> code = carCodeOf(byte);
@@ -60,11 +55,6 @@ QList<Frame> FrameDecoder::feed(const QByteArray& bytes)
         }
     }
     return frames;
-}
-
-QString hexBytes(const QByteArray& bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
 QString describe(const Frame& frame)
@@ -94,7 +84,7 @@ QString describe(const Frame& frame)
         }
     }
     const auto byte = quint8(frame.bytes.isEmpty() ? 0 : frame.bytes.at(0));
-    QString text = QStringLiteral("raw byte %1").arg(hexBytes(frame.bytes));
+    QString text = QStringLiteral("raw byte %1").arg(hexText(frame.bytes));
     if (byte >= 0x20 && byte < 0x7F)
         text += QStringLiteral(", character %1").arg(QChar(byte));
     return text;

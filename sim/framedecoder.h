@@ -26,11 +26,6 @@ struct Frame
     bool speedByteIsCode() const;
 };
 
-// Half the speed is sent as two 4-bit digits, tens in the high half and units in the low
-// half: 0x60 is 60, so speed 120. A digit above 9 still counts with its value (0xFF is
-// 15 tens and 15 units, half 165, speed 330); the line says so.
-int speedFromByte(quint8 byte);
-
 // Turns the byte stream from the console into frames. The line may hand over a frame in
 // pieces: a speed code whose speed byte has not come yet is held until it does. The byte after
 // a speed code is always its speed byte, even when it looks like a command code itself: the
@@ -47,9 +42,6 @@ public:
 private:
     int m_pending = -1;
 };
-
-// "85 60": two upper-case hex digits per byte, blank between bytes.
-QString hexBytes(const QByteArray& bytes);
 
 // What the frame means in words, e.g. "advance, speed 120".
 QString describe(const Frame& frame);

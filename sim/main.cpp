@@ -10,8 +10,9 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
-using namespace smartcar::sim;
+namespace smartcar::sim {
 
 namespace {
 
@@ -49,13 +50,18 @@ SIGINT, SIGTERM and SIGHUP end it cleanly; the link is removed on the way out.)"
     std::exit(2);
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// What the command line asks for.
+struct Options
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("smartcar-sim"));
+    std::optional<QString> device; // nothing: a pseudo-terminal of its own
+    QString link;                  // empty: no link
+    int periodMs = 200;
+    double durationS = 0; // 0: until stopped
+};
 
+// The options, or a usage error (exit status 2) for anything it cannot take.
+Options parseOptions(const QCoreApplication& app)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kModel));
     parser.addHelpOption();
@@ -83,16 +89,33 @@ int main(int argc, char** argv)
         usageError(
             QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
+    Options options;
+    if (parser.isSet(deviceOption))
+        options.device = parser.value(deviceOption);
+    options.link = parser.value(linkOption);
     bool ok = false;
-    const int periodMs = parser.value(periodOption).toInt(&ok);
-    if (!ok || periodMs < 1)
+    options.periodMs = parser.value(periodOption).toInt(&ok);
+    if (!ok || options.periodMs < 1)
         usageError(QStringLiteral("--period wants a whole number of milliseconds from 1 up"));
-    double durationS = 0;
     if (parser.isSet(durationOption)) {
-        durationS = parser.value(durationOption).toDouble(&ok);
-        if (!ok || !std::isfinite(durationS) || durationS <= 0 || durationS > 2e6)
+        const double s = parser.value(durationOption).toDouble(&ok);
+        if (!ok || !std::isfinite(s) || s <= 0 || s > 2e6)
             usageError(QStringLiteral("--duration wants a number of seconds above 0"));
+        options.durationS = s;
     }
+    return options;
+}
+
+} // namespace
+
+} // namespace smartcar::sim
+
+int main(int argc, char** argv)
+{
+    using namespace smartcar::sim;
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("smartcar-sim"));
+    const Options options = parseOptions(app);
 
     // The terminal it was started from closing (SIGHUP) is an ending like any other, not a
     // crash: the link is removed on the way out.
@@ -104,15 +127,14 @@ int main(int argc, char** argv)
 
     auto line = std::make_unique<Line>();
     QString error;
-    const bool opened = parser.isSet(deviceOption)
-        ? line->openDevice(parser.value(deviceOption), &error)
-        : line->openPseudoTerminal(&error);
+    const bool opened = options.device ? line->openDevice(*options.device, &error)
+                                       : line->openPseudoTerminal(&error);
     if (!opened) {
         std::fprintf(stderr, "smartcar-sim: %s\n", qPrintable(error));
         return 1;
     }
     const QString device = line->devicePath();
-    const QString link = parser.value(linkOption);
+    const QString& link = options.link;
     if (!link.isEmpty() && !makeLink(link, device, &error)) {
         std::fprintf(stderr, "smartcar-sim: %s\n", qPrintable(error));
         return 1;
@@ -120,18 +142,18 @@ int main(int argc, char** argv)
     printLine(device);
     std::fprintf(stderr, "smartcar-sim: car on %s%s, a reading every %d ms\n", qPrintable(device),
                  link.isEmpty() ? "" : qPrintable(QStringLiteral(" (link %1)").arg(link)),
-                 periodMs);
+                 options.periodMs);
 
     int exitCode = 0;
-    Simulator car(std::move(line), std::chrono::milliseconds(periodMs));
+    Simulator car(std::move(line), std::chrono::milliseconds(options.periodMs));
     QObject::connect(&car, &Simulator::lineGone, &app, [&](const QString& why) {
         std::fprintf(stderr, "smartcar-sim: %s\n", qPrintable(why));
         exitCode = 1;
         QCoreApplication::quit();
     });
 
-    if (durationS > 0)
-        QTimer::singleShot(std::chrono::milliseconds(std::llround(durationS * 1000)),
+    if (options.durationS > 0)
+        QTimer::singleShot(std::chrono::milliseconds(std::llround(options.durationS * 1000)),
                            Qt::PreciseTimer, &app, &QCoreApplication::quit); // never early
 
     QCoreApplication::exec();

@@ -56,7 +56,7 @@ void Simulator::finish()
         return;
     const QByteArray code(1, char(m_decoder.pendingCode()));
     printLine(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) + QStringLiteral("  ")
-              + hexBytes(code).leftJustified(5)
+              + hexText(code).leftJustified(5)
               + QStringLiteral("  speed code without its speed byte (the line ended first)"));
 }
 

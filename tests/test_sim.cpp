@@ -6,13 +6,16 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -133,6 +136,29 @@ private slots:
         QVERIFY(!adapter || sim.readAllStandardError().contains("the line has gone"));
         QVERIFY(!timed || twoSeconds.hasExpired()); // --duration 2 never ends early
         QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    void untakenReadingsPileUpNoFurther() // a reopened port would read a heap of old speeds
+    {
+        Line line;
+        QString error;
+        QVERIFY2(line.openPseudoTerminal(&error), qPrintable(error));
+        const int console = ::open(qPrintable(line.devicePath()), O_RDWR | O_NOCTTY);
+        const auto closeConsole = qScopeGuard([&] { ::close(console); });
+        const auto waiting = [&] {
+            int n = -1;
+            ::ioctl(console, FIONREAD, &n);
+            return n;
+        };
+        int most = 0;
+        for (int i = 0; i < 2 * kMaxUntakenReadings; ++i) {
+            const int before = waiting();
+            QVERIFY(line.send(quint8(i)));
+            // The pseudo-terminal passes a byte on a moment later; it is counted once it has.
+            QVERIFY(QTest::qWaitFor([&] { return waiting() > 0 && waiting() != before; }));
+            most = std::max(most, waiting());
+        }
+        QVERIFY2(most <= kMaxUntakenReadings, qPrintable(QString::number(most)));
     }
 
     void badStartIsRefused() // and a plain file where the link should go is left alone

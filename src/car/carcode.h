@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QString>
 #include <QtGlobal>
 
 #include <optional>
 
-// The command codes, shared by the console and the simulated car.
+// The command codes and how a frame's bytes read, shared by the console and the simulated car.
 
 namespace smartcar {
 
@@ -39,6 +41,31 @@ inline constexpr std::optional<CarCode> carCodeOf(quint8 byte)
 inline constexpr bool carriesSpeed(CarCode code)
 {
     return code == CarCode::Advance || code == CarCode::Retreat || code == CarCode::HotStart;
+}
+
+// The speed a speed byte carries: its two 4-bit digits are the tens and units of half the
+// speed (0x60 is 120). A digit above 9 counts with its value, as the car counts it (0xFF is
+// 15 tens and 15 units: 330).
+inline constexpr int speedOfSpeedByte(quint8 speedByte)
+{
+    return 2 * ((speedByte >> 4) * 10 + (speedByte & 0x0F));
+}
+
+// "85 60": two upper-case hexadecimal digits per byte, separated by blanks, as both ends
+// write frames in their logs.
+inline QString hexText(QByteArrayView bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(bytes.size() * 3);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = quint8(bytes[i]);
+        if (i > 0)
+            text += QLatin1Char(' ');
+        text += QLatin1Char(digits[b >> 4]);
+        text += QLatin1Char(digits[b & 0x0F]);
+    }
+    return text;
 }
 
 } // namespace smartcar

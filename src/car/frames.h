@@ -1,6 +1,7 @@
 #pragma once
 
 #include "car/carcode.h"
+#include "common/fields.h"
 
 #include <QString>
 #include <QStringView>
@@ -10,11 +11,6 @@
 // The bytes of the frames sent to the car.
 
 namespace smartcar {
-
-// Field names as the error report shows them.
-inline const QString kSpeedField = QStringLiteral("「更新速度」");
-inline const QString kTurnTimeField = QStringLiteral("「转向时间」");
-inline const QString kCommandField = QStringLiteral("「串口命令栏」");
 
 // The speed byte of an advance, retreat or hot-start frame. The car reads it as two 4-bit
 // decimal digits, the tens and units of half the speed: "120" gives 0x60, "121" too, "-20"

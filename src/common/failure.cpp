@@ -3,13 +3,31 @@
 namespace smartcar {
 
 namespace {
+// The kind as the operator reads it before the detail.
+QString kindName(Failure::Kind kind)
+{
+    switch (kind) {
+    case Failure::Kind::TypeMismatch:
+        return QStringLiteral("类型不匹配");
+    case Failure::Kind::Overflow:
+        return QStringLiteral("溢出");
+    case Failure::Kind::OutOfRange:
+        return QStringLiteral("超出范围");
+    case Failure::Kind::PortNotOpen:
+        return QStringLiteral("端口未打开");
+    case Failure::Kind::PortFailure:
+        return QStringLiteral("通信端口故障");
+    }
+    return QStringLiteral("错误");
+}
+
 QString sentence(Failure::Kind kind, const QString& detail)
 {
     // A refused limit says what is wrong in its own words; "超出范围：" before it would only
     // repeat it.
     if (kind == Failure::Kind::OutOfRange)
         return detail;
-    return Failure::kindName(kind) + QStringLiteral("：") + detail;
+    return kindName(kind) + QStringLiteral("：") + detail;
 }
 } // namespace
 
@@ -18,23 +36,6 @@ Failure::Failure(Kind kind, QString detail)
     , m_kind(kind)
     , m_detail(std::move(detail))
 {
-}
-
-QString Failure::kindName(Kind kind)
-{
-    switch (kind) {
-    case Kind::TypeMismatch:
-        return QStringLiteral("类型不匹配");
-    case Kind::Overflow:
-        return QStringLiteral("溢出");
-    case Kind::OutOfRange:
-        return QStringLiteral("超出范围");
-    case Kind::PortNotOpen:
-        return QStringLiteral("端口未打开");
-    case Kind::PortFailure:
-        return QStringLiteral("通信端口故障");
-    }
-    return QStringLiteral("错误");
 }
 
 QString Failure::describe() const

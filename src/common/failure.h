@@ -28,8 +28,6 @@ public:
     // What went wrong without the kind's name: the lines under a box that has its own text.
     const QString& detail() const { return m_detail; }
 
-    static QString kindName(Kind kind);
-
     static Failure typeMismatch(const QString& field);
     static Failure overflow(const QString& field);
     // A number that fits but is more than the field allows: "「转向时间」不能超过 10000 毫秒".

@@ -18,7 +18,6 @@ namespace smartcar {
 
 namespace {
 constexpr std::chrono::milliseconds kPortChangeWait{100};
-const QString kLineSettings = QStringLiteral("9600,n,8,1");
 
 QString goneText()
 {
@@ -90,7 +89,7 @@ void Form1::cmdOpenCOM_Click()
     }
     MSComm1->setCommPort(index + 1);
     try {
-        MSComm1->setSettings(kLineSettings);
+        MSComm1->setSettings(CommPort::kLineSettings);
         MSComm1->setPortOpen(true);
         m_reconnect->rememberOpened();
         cmdOpenCOM->setEnabled(false);

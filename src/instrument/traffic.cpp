@@ -45,26 +45,6 @@ QString commandMeaning(quint8 code, std::optional<quint8> speedByte)
 
 } // namespace
 
-QString hexText(QByteArrayView bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    QString text;
-    text.reserve(bytes.size() * 3);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = quint8(bytes[i]);
-        if (i > 0)
-            text += QLatin1Char(' ');
-        text += QLatin1Char(digits[b >> 4]);
-        text += QLatin1Char(digits[b & 0xF]);
-    }
-    return text;
-}
-
-int speedOfSpeedByte(quint8 speedByte)
-{
-    return 2 * ((speedByte >> 4) * 10 + (speedByte & 0xF));
-}
-
 std::optional<int> readingSpeed(const TrafficRow& row)
 {
     if (row.direction != TrafficRow::Direction::Received)

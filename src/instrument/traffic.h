@@ -1,8 +1,9 @@
 #pragma once
 
+#include "car/carcode.h" // hexText and speedOfSpeedByte, for the log and its recording
+
 #include <QAbstractTableModel>
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 
@@ -26,13 +27,6 @@ struct TrafficRow
     // Whether the alarm lamp is lit with this row (for a reading: once it has been shown).
     bool lampLit = false;
 };
-
-// "85 60": two upper-case hexadecimal digits per byte, separated by blanks.
-QString hexText(QByteArrayView bytes);
-
-// The speed a speed byte carries: its two 4-bit digits are the tens and units of half the
-// speed (0x60 is 120). A digit above 9 counts with its value, as the car counts it.
-int speedOfSpeedByte(quint8 speedByte);
 
 // The speed of a row that is a reading (exactly one byte received), in R/Min.
 std::optional<int> readingSpeed(const TrafficRow& row);

@@ -1,5 +1,6 @@
 #include "monitor/poll.h"
 
+#include "common/fields.h"
 #include "common/numbers.h"
 
 namespace smartcar {
@@ -24,7 +25,7 @@ bool isAlarm(quint8 reading, QStringView alarmSpeedText)
 
 qint32 samplingInterval(QStringView text)
 {
-    return toMilliseconds(text, QStringLiteral("「采样间隔」"), kLongestSamplingIntervalMs);
+    return toMilliseconds(text, kSamplingIntervalField, kLongestSamplingIntervalMs);
 }
 
 } // namespace smartcar

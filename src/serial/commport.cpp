@@ -78,7 +78,7 @@ void CommPort::setSettings(const QString& text)
 {
     // The car's radio link knows one line, and the console sets only that one before every
     // open; the setting stays as the call it makes, without a parser for lines it never uses.
-    if (text.trimmed().compare(u"9600,n,8,1", Qt::CaseInsensitive) != 0)
+    if (text.trimmed().compare(kLineSettings, Qt::CaseInsensitive) != 0)
         throw Failure::portFailure(QStringLiteral("串口参数“%1”无效").arg(text));
 }
 
@@ -236,6 +236,40 @@ void CommPort::writeFrame(int fd, const QByteArray& bytes)
     m_port.clear(QSerialPort::Output);
     throw Failure::portFailure(QStringLiteral("发送超时：线路已清空，之前的帧可能未发出"));
 }
+
+qint64 CommPort::writeToLine(int fd, const char* data, qint64 size)
+{
+    return ::write(fd, data, size_t(size));
+}
+
+bool CommPort::finishFrame(int fd, QByteArray rest)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!rest.isEmpty()) {
+        const qint64 left = kFinishFrameTimeout.count() - clock.elapsed();
+        if (left <= 0)
+            return false;
+        pollfd room{fd, POLLOUT, 0};
+        const int ready = ::poll(&room, 1, int(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            return false;
+        if (room.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            closeVanished(QStringLiteral("设备已断开"));
+            return false;
+        }
+        if (!(room.revents & POLLOUT))
+            continue;
+        const qint64 written = writeToLine(fd, rest.constData(), rest.size());
+        if (written > 0)
+            rest.remove(0, written);
+        else if (written < 0 && errno != EINTR && errno != EAGAIN)
+            return false;
+    }
+    return true;
+}
 #else
 void CommPort::transmit(const QByteArray& bytes)
 {
@@ -265,52 +299,6 @@ void CommPort::transmit(const QByteArray& bytes)
     }
 }
 #endif
-
-qint64 CommPort::writeToLine(int fd, const char* data, qint64 size)
-{
-#ifdef Q_OS_UNIX
-    return ::write(fd, data, size_t(size));
-#else
-    Q_UNUSED(fd);
-    Q_UNUSED(data);
-    Q_UNUSED(size);
-    return -1;
-#endif
-}
-
-bool CommPort::finishFrame(int fd, QByteArray rest)
-{
-#ifdef Q_OS_UNIX
-    QElapsedTimer clock;
-    clock.start();
-    while (!rest.isEmpty()) {
-        const qint64 left = kFinishFrameTimeout.count() - clock.elapsed();
-        if (left <= 0)
-            return false;
-        pollfd room{fd, POLLOUT, 0};
-        const int ready = ::poll(&room, 1, int(left));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0)
-            return false;
-        if (room.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            closeVanished(QStringLiteral("设备已断开"));
-            return false;
-        }
-        if (!(room.revents & POLLOUT))
-            continue;
-        const qint64 written = writeToLine(fd, rest.constData(), rest.size());
-        if (written > 0)
-            rest.remove(0, written);
-        else if (written < 0 && errno != EINTR && errno != EAGAIN)
-            return false;
-    }
-    return true;
-#else
-    Q_UNUSED(fd);
-    return rest.isEmpty();
-#endif
-}
 
 void CommPort::requireOpen() const
 {

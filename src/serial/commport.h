@@ -30,8 +30,10 @@ public:
     int commPort() const { return m_portNumber; }
     void setCommPort(int portNumber);
 
-    // "9600,n,8,1", the one line the car knows (blanks around it and either case allowed);
-    // anything else is a port failure.
+    // The one line the car knows: 9600 baud, no parity, 8 data bits, 1 stop bit.
+    static inline const QString kLineSettings = QStringLiteral("9600,n,8,1");
+    // kLineSettings (blanks around it and either case allowed); anything else is a port
+    // failure.
     void setSettings(const QString& text);
     // Which device a port number stands for (the machine's own map unless told otherwise).
     // Asked at every open, so a change counts from the next one.
@@ -79,9 +81,11 @@ signals:
     // port has already been closed when this is emitted; it is emitted once per failure.
     void disconnected(const QString& reason);
 
+#ifdef Q_OS_UNIX
 protected:
     // One write(2) of the output path, errno set as by it. A test's faulty line takes its place.
     virtual qint64 writeToLine(int fd, const char* data, qint64 size);
+#endif
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -91,15 +95,17 @@ private:
     void closeVanished(const QString& reason);
     void watchDevice();
     void requireOpen() const;
+    // The send itself; Unix writes to the descriptor, elsewhere Qt's buffer is pushed out.
+    void transmit(const QByteArray& bytes);
+#ifdef Q_OS_UNIX
+    // Throws unless the line can take a frame now, closing the port if the device went.
+    void requireRoom(int fd);
+    // One frame straight to the descriptor, the whole of it or a failure.
+    void writeFrame(int fd, const QByteArray& bytes);
     // Writes the rest of a frame whose head the line has taken, waiting a short time for
     // room; false if it could not (the port may have been closed as gone meanwhile).
     bool finishFrame(int fd, QByteArray rest);
-    // The send itself; Unix writes to the descriptor, elsewhere Qt's buffer is pushed out.
-    void transmit(const QByteArray& bytes);
-    // Unix: throws unless the line can take a frame now, closing the port if the device went.
-    void requireRoom(int fd);
-    // Unix: one frame straight to the descriptor, the whole of it or a failure.
-    void writeFrame(int fd, const QByteArray& bytes);
+#endif
 
     QSerialPort m_port;
     int m_portNumber = 1;

@@ -39,7 +39,6 @@ public:
     // remembered, harmlessly: it is only looked for after the next vanishing.
     void cancel();
     bool isWaiting() const { return m_looking.isActive(); }
-    const DeviceIdentity& remembered() const { return m_remembered; }
 
 signals:
     // The remembered device is open again, by this path.
