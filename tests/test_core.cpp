@@ -73,19 +73,6 @@ private slots:
         checkReading<double>([](QStringView t) { return toNumber(t, kField); });
     }
 
-    void wholeNumbers_data()
-    {
-        const Readings<qint32> row;
-        row(u"negativeHalfToEven"_s, u"-2.5"_s, -2);
-        row(u"halfBelowSmallestRoundsIn"_s, u"-2147483648.5"_s, std::numeric_limits<qint32>::min());
-        row(u"roundsUpOutOfRange"_s, u"2147483647.5"_s, 0, overflow(kField));
-        row(u"justBelowSmallest"_s, u"-2147483649"_s, 0, overflow(kField));
-    }
-    void wholeNumbers()
-    {
-        checkReading<qint32>([](QStringView t) { return toWholeNumber(t, kField); });
-    }
-
     // The decimal digits of half the speed as two 4-bit digits.
     void speedBytes_data()
     {
@@ -123,7 +110,8 @@ private slots:
     }
     void rawBytes() { checkReading<quint8>(rawByte); }
 
-    // Milliseconds a turn holds its frame; the sampling interval reads the same way.
+    // Milliseconds a turn holds its frame, the nearest whole number with an exact half going to
+    // the even neighbour; the sampling interval reads the same way.
     void turnTimes_data()
     {
         const Readings<qint32> row;
@@ -131,6 +119,8 @@ private slots:
         row(u"halfRoundsDownToTheLimit"_s, u"10000.5"_s, 10000);
         row(u"justOverTheLimit"_s, u"10000.6"_s, 0, u"「转向时间」不能超过 10000 毫秒"_s);
         row(u"beyondInt32"_s, u"2147483648"_s, 0, overflow(kTurnTimeField));
+        row(u"halfBelowSmallestRoundsIn"_s, u"-2147483648.5"_s, std::numeric_limits<qint32>::min());
+        row(u"justBelowSmallest"_s, u"-2147483649"_s, 0, overflow(kTurnTimeField));
     }
     void turnTimes() { checkReading<qint32>(turnTime); }
 
