@@ -143,22 +143,21 @@ private slots:
         QTest::addColumn<QString>("focus");
         QTest::addColumn<Keys>("keys"); // in order, 100 ms apart
         QTest::addColumn<QByteArray>("frames");
-        QTest::addColumn<int>("cursor"); // where it is in the text box with the focus afterwards
         const QKeyCombination up(Qt::Key_Up);
         const QKeyCombination esc(Qt::Key_Escape);
         QTest::newRow("eachArrowDrivesAHeldOneOnce")
             << u"Send"_s
             << held(up, KeyStep::Repeat) + tap(Qt::Key_Down) + tap(Qt::Key_Left)
                 + tap(Qt::Key_Right) + tap(Qt::KeypadModifier | Qt::Key_Up)
-            << bytes({0x85, 0x60, 0x86, 0x60, 0x81, 0x83, 0x82, 0x84, 0x85, 0x60}) << 0;
+            << bytes({0x85, 0x60, 0x86, 0x60, 0x81, 0x83, 0x82, 0x84, 0x85, 0x60});
         QTest::newRow("escWithShiftCtrlOrAltBrakesFromThePortBox")
             << u"cmbCOM"_s
             << tap(Qt::ShiftModifier | esc.key()) + tap(Qt::ControlModifier | esc.key())
                 + tap(Qt::AltModifier | esc.key())
-            << bytes({0x87, 0x87, 0x87}) << 0;
+            << bytes({0x87, 0x87, 0x87});
         QTest::newRow("textBoxKeepsItsArrowsEscBrakesOnceRepeatedUnmarked")
             << u"ChangeTime"_s << tap(Qt::Key_Left) + tap(up) + held(esc, KeyStep::UnmarkedRepeat)
-            << bytes({0x87}) << 0;
+            << bytes({0x87});
     }
 
     void keysGiveTheirButtonsFrames()
@@ -166,7 +165,6 @@ private slots:
         QFETCH(QString, focus);
         QFETCH(Keys, keys);
         QFETCH(QByteArray, frames);
-        QFETCH(int, cursor);
         ConsoleFixture console;
         QVERIFY(console.open());
         console.edit("ChangeTime")->setText(QStringLiteral("0")); // a turn centres at once
@@ -189,8 +187,6 @@ private slots:
         QCOMPARE(console.car1.read(int(frames.size()) + 1), frames + bytes({0x87}));
         QVERIFY(console.boxes.messages().isEmpty());
         QCOMPARE(console.form()->focusWidget(), target);
-        if (auto* edit = qobject_cast<QLineEdit*>(target))
-            QCOMPARE(edit->cursorPosition(), cursor);
     }
 
     // A failure's box is up (a real one, shown), or comes up behind a turn (→ with turn time 300,
@@ -247,8 +243,8 @@ private slots:
         QCoreApplication::processEvents();
         QByteArray got;
         QTRY_VERIFY((got += console.car1.drain()).size() >= frames.size());
-        // Nothing more comes for a while: the blocked input sends nothing later either.
-        QCOMPARE(got + console.car1.read(1, 100ms), frames);
+        console.click("Stop"); // nothing more before it: the blocked input sent nothing else
+        QCOMPARE(got + console.car1.read(1), frames + bytes({0x87}));
         const auto* box = qobject_cast<QMessageBox*>(shownMessageBox());
         if (boxStays)
             QVERIFY(box && box->isVisible() && box->text().startsWith(u"类型不匹配"));
