@@ -73,19 +73,25 @@ protected:
     }
 };
 
-// A car on a faulty line that has not yet read the frame sent first.
-struct CarBehindAFaultyLine
+// A port open on the car's line.
+template <typename Port = CommPort>
+struct CarOnALine
 {
-    CarBehindAFaultyLine()
+    CarOnALine()
     {
         port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
         port.setPortOpen(true);
-        port.output(kEarlier);
     }
+    PtyPair car;
+    Port port;
+};
+
+// A car on a faulty line that has not yet read the frame sent first.
+struct CarBehindAFaultyLine : CarOnALine<FaultyLine>
+{
+    CarBehindAFaultyLine() { port.output(kEarlier); }
     QString sendFails(const QString& words) const { return Failure::portFailure(words).describe(); }
     const QByteArray kEarlier = bytes({0x86, 0x30});
-    PtyPair car;
-    FaultyLine port;
 };
 } // namespace
 
@@ -118,12 +124,10 @@ private slots:
     {
         QFETCH(bool, flowControl);
         QFETCH(QByteArray, unread);
-        PtyPair car;
-        CommPort port;
+        CarOnALine<> line;
+        auto& [car, port] = line;
         QList<bool> openWhenTold; // each time the port says the device has gone
         connect(&port, &CommPort::disconnected, this, [&] { openWhenTold << port.portOpen(); });
-        port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
-        port.setPortOpen(true);
 
         // A busy line fails one send and keeps the port.
         car.holdConsoleOutput(flowControl);
@@ -150,10 +154,8 @@ private slots:
 
     void receivedBytesAreKeptOldestFirstUpToTheBuffer()
     {
-        PtyPair car;
-        CommPort port;
-        port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
-        port.setPortOpen(true);
+        CarOnALine<> line;
+        auto& [car, port] = line;
         const QByteArray first(CommPort::kReceiveBufferBytes, '\x3C');
         car.write(first + "late");
         QTRY_COMPARE(port.inBufferCount(), int(first.size()));
