@@ -244,30 +244,42 @@ private slots:
         QCOMPARE(assignPortDevices(u"/dev"_s, present, overrides), devices);
     }
 
-    void lookupSeesTheDirectoryAsItIsNow()
+    void onlyTheFirstSeventeenEntriesOpen()
     {
-        QVERIFY(isOpenableIndex(16) && !isOpenableIndex(17) && !isOpenableIndex(-1)); // COM1-COM17
+        QVERIFY(isOpenableIndex(16) && !isOpenableIndex(17) && !isOpenableIndex(-1));
+    }
+
+    // A USB entry with no adapter stands for no port at all, and says so when opened.
+    void usbEntryWithoutAnAdapterSaysSo()
+    {
         QTemporaryDir dir;
-        PortMap ports(dir.path());
-        const QString adapter = dir.filePath(u"ttyUSB0"_s);
-        // A USB entry with no adapter stands for no port at all, and says so when opened.
         CommPort port;
-        port.setPortMap(ports);
+        port.setPortMap(PortMap(dir.path()));
         port.setCommPort(3);
         const QString detail = failureOf([&] { port.setPortOpen(true); });
         QVERIFY2(detail.contains(u"没有插上 COM3(USB) 对应的 USB 串口适配器"_s)
                      && detail.contains(u"ls /dev/ttyUSB* /dev/ttyACM*"_s)
                      && !detail.contains(u"ttyS"_s),
                  qPrintable(detail));
+    }
 
+    void lookupSeesTheDirectoryAsItIsNow()
+    {
+        QTemporaryDir dir;
+        const PortMap ports(dir.path());
+        QCOMPARE(ports.deviceForPort(3), QString());
         // Plugged in after the first look; a link counts as a node.
+        const QString adapter = dir.filePath(u"ttyUSB0"_s);
         QVERIFY(QFile::link(u"/dev/null"_s, adapter));
         QCOMPARE(ports.deviceForPort(3), adapter);
         QCOMPARE(ports.toolTips().mid(2, 3),
                  (QStringList{adapter, u"未发现 USB 串口适配器"_s,
                               dir.filePath(u"ttyS4"_s) + u"（未发现设备）"_s}));
+    }
 
-        // The operator's variables, for the listed entries only; set but empty is as if unset.
+    // For the listed entries only; set but empty is as if unset.
+    void operatorsVariablesOverrideEntries()
+    {
         const ScopedEnv com1("SMARTCAR_COM1", "");
         const ScopedEnv com2("SMARTCAR_COM2", "/tmp/car");
         const ScopedEnv com21("SMARTCAR_COM21", "/dev/ttyS0");
