@@ -73,26 +73,6 @@ protected:
     }
 };
 
-// A port open on the car's line.
-template <typename Port = CommPort>
-struct CarOnALine
-{
-    CarOnALine()
-    {
-        port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
-        port.setPortOpen(true);
-    }
-    PtyPair car;
-    Port port;
-};
-
-// A car on a faulty line that has not yet read the frame sent first.
-struct CarBehindAFaultyLine : CarOnALine<FaultyLine>
-{
-    CarBehindAFaultyLine() { port.output(kEarlier); }
-    QString sendFails(const QString& words) const { return Failure::portFailure(words).describe(); }
-    const QByteArray kEarlier = bytes({0x86, 0x30});
-};
 } // namespace
 
 using Overrides = QMap<int, QString>; // SMARTCAR_COM<n> by n
@@ -124,8 +104,10 @@ private slots:
     {
         QFETCH(bool, flowControl);
         QFETCH(QByteArray, unread);
-        CarOnALine<> line;
-        auto& [car, port] = line;
+        PtyPair car;
+        CommPort port;
+        port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
+        port.setPortOpen(true);
         QList<bool> openWhenTold; // each time the port says the device has gone
         connect(&port, &CommPort::disconnected, this, [&] { openWhenTold << port.portOpen(); });
 
@@ -154,8 +136,10 @@ private slots:
 
     void receivedBytesAreKeptOldestFirstUpToTheBuffer()
     {
-        CarOnALine<> line;
-        auto& [car, port] = line;
+        PtyPair car;
+        CommPort port;
+        port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
+        port.setPortOpen(true);
         const QByteArray first(CommPort::kReceiveBufferBytes, '\x3C');
         car.write(first + "late");
         QTRY_COMPARE(port.inBufferCount(), int(first.size()));
@@ -191,15 +175,19 @@ private slots:
         QFETCH(bool, stuck);
         QFETCH(QString, failure);
         QFETCH(QByteArray, carGets);
-        CarBehindAFaultyLine line;
-        line.port.script = script;
-        line.port.stuck = stuck;
-        const QString said = failureOf([&] { line.port.output(bytes({0x85, 0x60})); });
-        QCOMPARE(said, failure.isEmpty() ? failure : line.sendFails(failure));
-        QVERIFY(line.port.portOpen());
-        line.port.stuck = false;
-        line.port.output(bytes({0x87})); // marks the end of what came
-        QCOMPARE(line.car.read(int(carGets.size()) + 1, 2s), carGets + bytes({0x87}));
+        PtyPair car;
+        FaultyLine port;
+        port.setPortMap(PortMap(QString(), {{1, car.slavePath()}}));
+        port.setPortOpen(true);
+        port.output(bytes({0x86, 0x30})); // still in the line: the car has not read it yet
+        port.script = script;
+        port.stuck = stuck;
+        const QString said = failureOf([&] { port.output(bytes({0x85, 0x60})); });
+        QCOMPARE(said, failure.isEmpty() ? failure : Failure::portFailure(failure).describe());
+        QVERIFY(port.portOpen());
+        port.stuck = false;
+        port.output(bytes({0x87})); // marks the end of what came
+        QCOMPARE(car.read(int(carGets.size()) + 1, 2s), carGets + bytes({0x87}));
     }
 
     void assignment_data()
