@@ -18,6 +18,8 @@
 
 namespace smartcar {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QString kStopped = QStringLiteral("已停止通信并关闭通讯端口");
 const QString kOpened = QStringLiteral("单击【开始通信】按钮，执行通信");
@@ -40,84 +42,93 @@ private slots:
     void openingAnEntryThenInitialising_data()
     {
         QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("box"); // empty: the port opens
-        QTest::newRow("firstEntryKeptByInitialising") << 0 << QString();
-        QTest::newRow("adapterPluggedInAfterStartIsCom3") << 2 << QString();
-        QTest::newRow("missingDeviceBoxed")
-            << 4 << QStringLiteral("打开通信端口时发生错误！请确定通信端口存在且正常。");
+        QTest::addColumn<int>("cursor"); // a picked entry is shown from its start
+        QTest::newRow("firstEntryKeptByInitialising") << 0 << 4; // never picked: where Qt left it
+        QTest::newRow("adapterPluggedInAfterStartIsCom3") << 2 << 0; // "COM3(USB)" from its start
     }
 
     void openingAnEntryThenInitialising()
     {
         QFETCH(int, index);
-        QFETCH(QString, box);
+        QFETCH(int, cursor);
         PtyPair usb;
         ConsoleFixture fx;
         QVERIFY(QFile::link(usb.slavePath(), fx.devices.filePath(QStringLiteral("ttyUSB0"))));
         fx.ports()->showPopup(); // dropping the list down looks again
         fx.ports()->hidePopup();
-
-        const bool opens = box.isEmpty();
-        QCOMPARE(fx.open(index), opens);
-        QVERIFY(index == 0
-                || fx.ports()->lineEdit()->cursorPosition() == 0); // "COM3(USB)" at start
-        QCOMPARE(fx.button("cmdStart")->isEnabled(), opens);
-        QCOMPARE(fx.status(), opens ? kOpened : kStopped);
-        QCOMPARE(fx.boxes.texts(), opens ? QStringList() : QStringList{box});
-        QVERIFY(index != 4
-                || fx.boxes.messages().first().informativeText.contains(u"/nonexistent/"));
-        QVERIFY(!opens || deviceIs9600_8N1(fx.ports()->toolTip())); // the device found on drop-down
+        QVERIFY(fx.open(index));
+        QCOMPARE(fx.ports()->lineEdit()->cursorPosition(), cursor);
+        QVERIFY(fx.button("cmdStart")->isEnabled() && fx.boxes.texts().isEmpty());
+        QCOMPARE(fx.status(), kOpened);
+        QVERIFY(deviceIs9600_8N1(fx.ports()->toolTip())); // the device found on drop-down
 
         // Initialising picks the first entry: the port closes unless it is number 1; start goes
         // off.
         auto* timer = fx.get<QTimer>("Timer1");
-        if (opens)
-            timer->start();
+        timer->start();
         fx.action("Int")->trigger();
-        const bool kept = opens && index == 0;
+        const bool kept = index == 0;
         QVERIFY(fx.ports()->currentIndex() == 0 && !fx.button("cmdStart")->isEnabled());
         QVERIFY(fx.portOpen() == kept && timer->isActive() == kept
                 && fx.button("cmdOpenCOM")->isEnabled() == !kept);
     }
 
-    void onlyADeliberatePickRunsTheChangeStep_data()
+    void missingDeviceIsBoxedWithItsPath()
+    {
+        ConsoleFixture fx;
+        QVERIFY(!fx.open(4));
+        QCOMPARE(fx.boxes.texts(),
+                 QStringList{u"打开通信端口时发生错误！请确定通信端口存在且正常。"_s});
+        QVERIFY(fx.boxes.messages().first().informativeText.contains(u"/nonexistent/"));
+        QVERIFY(!fx.button("cmdStart")->isEnabled() && fx.status() == kStopped);
+    }
+
+    // A key with the list closed, in the box or in its text, changes nothing: an operator clicks
+    // into the text to read it and presses an arrow. (A wheel notch: test_screen.)
+    void keysWithTheListClosedChangeNothing()
+    {
+        ConsoleFixture fx;
+        QComboBox* box = fx.ports();
+        QVERIFY(fx.open(1)); // polling on COM2, so that keys up as well as down have an entry
+        fx.click("cmdStart");
+        const QString status = fx.status();
+        for (QWidget* target : QList<QWidget*>{box, box->lineEdit()}) {
+            for (const QKeyCombination key :
+                 QList<QKeyCombination>{Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_PageUp,
+                                        Qt::Key_End, Qt::Key_Home, Qt::AltModifier | Qt::Key_Up}) {
+                QTest::keyClick(target, key.key(), key.keyboardModifiers());
+                QVERIFY2(box->currentIndex() == 1 && fx.portOpen(),
+                         qPrintable(QKeySequence(key).toString()));
+            }
+        }
+        QCOMPARE(fx.status(), status);
+        fx.click("Stop"); // nothing before it
+        QCOMPARE(fx.car2.read(2), bytes({0x87}));
+    }
+
+    void pickFromTheOpenedListRunsTheChangeStep_data()
     {
         QTest::addColumn<bool>("wasOpen");
         QTest::newRow("whilePolling") << true;
         QTest::newRow("rightAfterStartUp") << false;
     }
 
-    void onlyADeliberatePickRunsTheChangeStep()
+    void pickFromTheOpenedListRunsTheChangeStep()
     {
         QFETCH(bool, wasOpen);
         ConsoleFixture fx;
         QComboBox* box = fx.ports();
         auto* timer = fx.get<QTimer>("Timer1");
-        QVERIFY(box->currentText() == u"COM1" && fx.status() == u"系统消息" && !timer->isActive()
-                && !fx.button("cmdStart")->isEnabled());
-        // Polling on COM2, so that keys up as well as down have an entry to go to.
-        const int entry = wasOpen ? 1 : 0;
-        if (wasOpen) {
-            QVERIFY(fx.open(entry));
+        QVERIFY(!wasOpen || fx.open(0));
+        if (wasOpen)
             fx.click("cmdStart");
-        }
-        const QString status = fx.status();
-        // A key with the list closed, in the box or in its text, changes nothing: an operator
-        // clicks into the text to read it and presses an arrow. (A wheel notch: test_screen.)
-        for (QWidget* target : QList<QWidget*>{box, box->lineEdit()}) {
-            for (const QKeyCombination key :
-                 QList<QKeyCombination>{Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_PageUp,
-                                        Qt::Key_End, Qt::Key_Home, Qt::AltModifier | Qt::Key_Up}) {
-                QTest::keyClick(target, key.key(), key.keyboardModifiers());
-                QVERIFY2(box->currentIndex() == entry && fx.portOpen() == wasOpen,
-                         qPrintable(QKeySequence(key).toString()));
-            }
-        }
-        QVERIFY(fx.car2.read(1, std::chrono::milliseconds(50)).isEmpty() && fx.status() == status);
-
-        // A pick from the opened list does: monitoring stops, the port closes only after the wait.
-        bool timerOnInWait = true, openInWait = !wasOpen;
-        later(0, [&] { timerOnInWait = timer->isActive(), openInWait = fx.portOpen(); });
+        // Monitoring stops, the port closes only after the wait.
+        bool timerOnInWait = true;
+        bool openInWait = !wasOpen;
+        later(0, [&] {
+            timerOnInWait = timer->isActive();
+            openInWait = fx.portOpen();
+        });
         QTest::keyClick(box, Qt::Key_Down, Qt::AltModifier);
         QVERIFY(box->view()->isVisible());
         QTest::keyClick(box->view(), Qt::Key_Down);
@@ -128,10 +139,14 @@ private slots:
         QCOMPARE(fx.status(), kStopped);
         QVERIFY(!fx.portOpen() && fx.button("cmdOpenCOM")->isEnabled()
                 && fx.button("cmdStart")->isEnabled() == wasOpen);
+    }
 
-        // Typed text selects nothing, neither on Return nor when the focus leaves; opening it is
-        // refused. Only opening sets the port number: the entry's port is still the same one.
-        fx.get<QLabel>("panel_status")->setText(status);
+    // Typed text selects nothing, neither on Return nor when the focus leaves; opening it is
+    // refused. Only opening sets the port number: picking the entry again changes nothing.
+    void typedTextSelectsNoEntry()
+    {
+        ConsoleFixture fx;
+        QComboBox* box = fx.ports();
         box->lineEdit()->selectAll();
         QTest::keyClicks(box->lineEdit(), QStringLiteral("COM2"));
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
@@ -139,8 +154,8 @@ private slots:
         QVERIFY(box->currentIndex() == -1 && box->count() == 20);
         fx.click("cmdOpenCOM");
         QCOMPARE(fx.boxes.texts(), QStringList{kChoiceError});
-        fx.pick(entry);
-        QCOMPARE(fx.status(), status);
+        fx.pick(0);
+        QCOMPARE(fx.status(), u"系统消息");
     }
 
     void endingAsTheChangeWaitBegins_data()

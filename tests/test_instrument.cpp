@@ -19,6 +19,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 using Direction = TrafficRow::Direction;
+using Readings = QList<TimedReading>;
 
 const QDateTime kAt(QDate(2026, 12, 7), QTime(9, 5, 3, 42), QTimeZone(8 * 3600));
 const auto row = [](Direction direction, const QByteArray& b, const QString& failure = {}) {
@@ -58,33 +59,33 @@ private slots:
     {
         // The plot is 600 wide and 255 high from (10, 20): a speed's y is 275 minus the speed;
         // with a span of 60 s a reading's x is 610 minus its age in tenths of a second.
-        QTest::addColumn<QList<int>>("stamps"); // ms of readings 0, 64, 128, 192, 255, …
+        QTest::addColumn<Readings>("readings");
         QTest::addColumn<qint64>("now");
         QTest::addColumn<QList<QPoint>>("points"); // rounded
-        QTest::addColumn<QList<bool>>("alarms");   // the even-numbered readings lit the lamp
+        QTest::addColumn<QList<bool>>("alarms");
         QTest::newRow("newestAtRightEdgeFullSpeedAtTopZeroAtBottom")
-            << QList<int>{0, 1000, 2000, 3000, 4000} << qint64(4000)
-            << QList<QPoint>{{570, 275}, {580, 211}, {590, 147}, {600, 83}, {610, 20}}
-            << QList<bool>{true, false, true, false, true};
+            << Readings{{0, 0, true}, {1000, 64, false}, {2000, 128, true}, {4000, 255, true}}
+            << qint64(4000) << QList<QPoint>{{570, 275}, {580, 211}, {590, 147}, {610, 20}}
+            << QList<bool>{true, false, true, true};
         // The newest reading older than the span stays, left of the plot, so the line enters from
         // the left edge; older ones go.
         QTest::newRow("olderThanSpanOneEntersFromTheLeft")
-            << QList<int>{0, 1000, 61500} << qint64(62000) << QList<QPoint>{{0, 211}, {605, 147}}
-            << QList<bool>{false, true};
+            << Readings{{0, 0, true}, {1000, 64, false}, {61500, 128, true}} << qint64(62000)
+            << QList<QPoint>{{0, 211}, {605, 147}} << QList<bool>{false, true};
         QTest::newRow("readingAfterNowHeldAtRightEdge")
-            << QList<int>{5000} << qint64(4000) << QList<QPoint>{{610, 275}} << QList<bool>{true};
+            << Readings{{5000, 0, true}} << qint64(4000) << QList<QPoint>{{610, 275}}
+            << QList<bool>{true};
     }
 
     void readingsToPoints()
     {
-        QFETCH(QList<int>, stamps);
+        QFETCH(Readings, readings);
         QFETCH(qint64, now);
         QFETCH(QList<QPoint>, points);
         QFETCH(QList<bool>, alarms);
         SpeedHistory h;
-        const int speeds[] = {0, 64, 128, 192, 255};
-        for (int i = 0; i < stamps.size(); ++i)
-            h.add({stamps[i], quint8(speeds[i % 5]), i % 2 == 0});
+        for (const TimedReading& reading : readings)
+            h.add(reading);
         QList<QPoint> shown;
         QList<bool> lit;
         for (const TrendPoint& p : trendPoints(h, now, 60000, QRectF(10, 20, 600, 255))) {
@@ -179,41 +180,25 @@ private slots:
         QVERIFY(QFileInfo(rec.filePath()).size() > QFileInfo(second.filePath()).size());
     }
 
-    void recordingFails_data()
+    // A folder that cannot be made: test_instrument_window.
+    void recordingStopsWhenTheDiskFillsUp()
     {
-        QTest::addColumn<bool>("atStart"); // else the disk fills up during the run
-        QTest::addColumn<QString>("error");
-        QTest::newRow("folderCannotBeMade") << true << u"无法创建文件夹"_s;
-        QTest::newRow("diskFillsUp") << false << u"无法写入文件"_s;
-    }
-
-    void recordingFails()
-    {
-        QFETCH(bool, atStart);
-        QFETCH(QString, error);
         QTemporaryDir home;
-        // A file where the folder should be: no permission bits stop root, this does.
-        const QString blocker = home.filePath(u"smartcar-console"_s);
-        QVERIFY(QFile(blocker).open(QIODevice::WriteOnly));
-        const QString folder = atStart ? blocker : home.path();
-
         CsvRecorder rec;
-        QCOMPARE(rec.start(folder, kAt), !atStart);
-        if (!atStart) {
-            // The disk is full a few bytes on: the system refuses the rest of the file.
-            rlimit old{};
-            getrlimit(RLIMIT_FSIZE, &old);
-            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-            const auto restore = qScopeGuard([&] {
-                setrlimit(RLIMIT_FSIZE, &old);
-                std::signal(SIGXFSZ, oldHandler);
-            });
-            rlimit full = old;
-            full.rlim_cur = rlim_t(QFileInfo(rec.filePath()).size() + 10);
-            QVERIFY(setrlimit(RLIMIT_FSIZE, &full) == 0);
-            QVERIFY(!rec.append(row(Direction::Sent, bytes({0x85, 0x60}))));
-        }
-        QVERIFY2(rec.error().startsWith(error), qPrintable(rec.error()));
+        QVERIFY(rec.start(home.path(), kAt));
+        // The disk is full a few bytes on: the system refuses the rest of the file.
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const auto restore = qScopeGuard([&] {
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        });
+        rlimit full = old;
+        full.rlim_cur = rlim_t(QFileInfo(rec.filePath()).size() + 10);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &full) == 0);
+        QVERIFY(!rec.append(row(Direction::Sent, bytes({0x85, 0x60}))));
+        QVERIFY2(rec.error().startsWith(u"无法写入文件"), qPrintable(rec.error()));
         // It has stopped: nothing more is tried.
         QVERIFY(!rec.isRecording() && !rec.append(row(Direction::Sent, bytes({0x87}))));
     }

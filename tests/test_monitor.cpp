@@ -41,7 +41,10 @@ struct Rig : ConsoleFixture
         if (!QTest::qWaitFor([&] { return buffered() == 1; }))
             return false;
         // Queued, it runs in the first pass of the tick's wait, right after the tick's read.
-        const auto inWait = [this, step] { stepRanInWait = ticks == 0, step(); };
+        const auto inWait = [this, step] {
+            stepRanInWait = ticks == 0;
+            step();
+        };
         QObject::connect(get<CommPort>("MSComm1"), &CommPort::received, timer, inWait,
                          Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
         click("cmdStart");

@@ -14,7 +14,8 @@ namespace smartcar {
 
 using namespace Qt::StringLiterals;
 
-static QScreen* screenNamed(const QString& name)
+namespace {
+QScreen* screenNamed(const QString& name)
 {
     for (QScreen* s : QGuiApplication::screens())
         if (s->name() == name)
@@ -23,11 +24,21 @@ static QScreen* screenNamed(const QString& name)
 }
 
 // Whether `w` is shown whole inside the scroll area's visible part.
-static bool inView(const QScrollArea* area, const QWidget* w)
+bool inView(const QScrollArea* area, const QWidget* w)
 {
     const QRect shown(w->mapTo(area->viewport(), QPoint()), w->size());
     return area->viewport()->rect().contains(shown);
 }
+
+// The console, its port open, moved to the laptop, whose screen is narrower than the window.
+bool onTheLaptop(ConsoleFixture& fx)
+{
+    QScreen* laptop = screenNamed(u"laptop"_s);
+    fx.form()->setScreen(laptop);
+    return QTest::qWaitForWindowExposed(fx.form())
+        && QTest::qWaitFor([&] { return fx.form()->screen() == laptop; }) && fx.open();
+}
+} // namespace
 
 class TestScreen : public QObject
 {
@@ -64,42 +75,50 @@ private slots:
             QCOMPARE(form->maximumSize(), designed);
             QCOMPARE(form->minimumSize() == designed, fixed);
         }
-
-        // Both small screens are narrower than the window's design.
         QTRY_COMPARE(area->horizontalScrollBar()->isVisible(), !whole);
         QCOMPARE(area->viewport()->size() == area->widget()->size(), whole);
         QVERIFY(form->rect().contains(fx.get<QWidget>("StatusBar1")->geometry()));
+        QCOMPARE(inView(area, fx.button("cmdEnd")), whole);
+    }
 
-        // A wheel notch over the port box, as the system delivers it, scrolls the area and leaves
-        // the box and the open port alone.
-        QVERIFY(fx.open());
+    // A wheel notch over the port box, as the system delivers it, scrolls the window and leaves
+    // the box and the open port alone.
+    void wheelOverThePortBoxScrollsTheWindow()
+    {
+        ConsoleFixture fx;
+        QVERIFY(onTheLaptop(fx));
+        auto* area = fx.get<QScrollArea>("clientArea");
         QComboBox* box = fx.ports();
         area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
-        const QPoint at = box->mapTo(form, QPoint(box->width() / 2, 4));
-        QCOMPARE(form->childAt(at), box->lineEdit());
-        QWindow* window = form->windowHandle();
+        const QPoint at = box->mapTo(fx.form(), QPoint(box->width() / 2, 4));
+        QCOMPARE(fx.form()->childAt(at), box->lineEdit());
+        QWindow* window = fx.form()->windowHandle();
         QWindowSystemInterface::handleWheelEvent(
             window, QHighDpi::toNativeLocalPosition(QPointF(at), window),
-            QHighDpi::toNativeGlobalPosition(QPointF(form->mapToGlobal(at)), window), QPoint(),
+            QHighDpi::toNativeGlobalPosition(QPointF(fx.form()->mapToGlobal(at)), window), QPoint(),
             QPoint(0, -120));
         QWindowSystemInterface::flushWindowSystemEvents();
         QVERIFY(box->currentIndex() == 0 && fx.portOpen());
-        QCOMPARE(area->verticalScrollBar()->value() > 0, !whole);
+        QVERIFY(area->verticalScrollBar()->value() > 0);
+    }
 
-        // The end button, the last control, is reached with Tab and scrolled into view; Esc
-        // still brakes from there.
-        area->verticalScrollBar()->setValue(0);
-        area->horizontalScrollBar()->setValue(0);
+    // The end button, the last control, is reached with Tab and scrolled into view; Esc still
+    // brakes from there.
+    void tabScrollsTheLastControlIntoView()
+    {
+        ConsoleFixture fx;
+        QVERIFY(onTheLaptop(fx));
+        auto* area = fx.get<QScrollArea>("clientArea");
         QPushButton* end = fx.button("cmdEnd");
-        QCOMPARE(inView(area, end), whole);
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form));
+        fx.form()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(fx.form()));
         fx.button("cmdStart")->setFocus();
         QTest::keyClick(fx.button("cmdStart"), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), end);
         QVERIFY(inView(area, end));
         QTest::keyClick(end, Qt::Key_Escape);
-        QCOMPARE(fx.car1.read(2, std::chrono::milliseconds(100)), bytes({0x87}));
+        fx.click("Stop"); // one brake each, nothing more
+        QCOMPARE(fx.car1.read(3), bytes({0x87, 0x87}));
     }
 
     void qtsOwnWordsAreChineseInAnyLanguage()

@@ -38,7 +38,6 @@ public:
             out << m.text;
         return out;
     }
-    void clear() { m_messages.clear(); }
 
 private:
     QList<ShownMessage> m_messages;
