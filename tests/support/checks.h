@@ -20,23 +20,15 @@ inline QByteArray bytes(std::initializer_list<int> values)
     return b;
 }
 
-// What `step` returns, or the user's words for what it failed with.
-inline QString outcome(const std::function<QString()>& step)
-{
-    try {
-        return step();
-    } catch (const Failure& f) {
-        return f.describe();
-    }
-}
-
 // The user's words for what `step` failed with, or nothing when it did not.
 inline QString failureOf(const std::function<void()>& step)
 {
-    return outcome([&] {
+    try {
         step();
-        return QString();
-    });
+    } catch (const Failure& f) {
+        return f.describe();
+    }
+    return {};
 }
 
 // Sets an environment variable for as long as it lives, then puts back what was there before
