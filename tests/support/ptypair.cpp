@@ -25,11 +25,6 @@ PtyPair::PtyPair()
     m_path = pty.path;
 }
 
-PtyPair::~PtyPair()
-{
-    vanish();
-}
-
 QByteArray PtyPair::read(int atLeast, std::chrono::milliseconds timeout)
 {
     QByteArray got;
@@ -80,9 +75,7 @@ qsizetype PtyPair::offer(const QByteArray& bytes)
 int PtyPair::waitingAtConsole() const
 {
     int n = 0;
-    if (m_slave < 0 || ::ioctl(m_slave, FIONREAD, &n) != 0)
-        return 0;
-    return n;
+    return m_slave >= 0 && ::ioctl(m_slave, FIONREAD, &n) == 0 ? n : 0;
 }
 
 void PtyPair::holdConsoleOutput(bool held)

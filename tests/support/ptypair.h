@@ -14,7 +14,7 @@ class PtyPair
 {
 public:
     PtyPair();
-    ~PtyPair();
+    ~PtyPair() { vanish(); }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
