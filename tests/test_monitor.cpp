@@ -100,8 +100,7 @@ private slots:
         QVERIFY(rig.shown() == u"05R/Min" && rig.lit() && rig.buffered() == 0);
         QCOMPARE(rig.get<QLabel>("lblValue")->size(), rig.get<QLabel>("lblValue")->sizeHint());
 
-        rig.edit("NewSpeed")
-            ->setText(QStringLiteral("abc")); // a second failure while the box is up
+        rig.edit("NewSpeed")->setText(u"abc"_s); // a second failure while the box is up
         rig.click("Advanced");
         QCOMPARE(shownBoxes().size(), 1);
         QCOMPARE(shownBoxes().first()->text(), QStringLiteral("类型不匹配：「更新速度」不是数字"));

@@ -56,19 +56,18 @@ private slots:
         LinkedCar linked;
         QVERIFY(linked.linked);
         const QString& link = linked.link;
-        PtyPair& first = linked.car;
         ConsoleFixture fx;
         fx.mapPort(6, link);
         auto* timer = fx.get<QTimer>("Timer1");
         auto* value = fx.get<QLabel>("lblValue");
         QVERIFY(fx.open(5));
         fx.click("cmdStart");
-        first.write(QByteArray(1, '\x3C'));
+        linked.car.write(QByteArray(1, '\x3C'));
         QTRY_COMPARE(value->text(), u"60R/Min"_s);
         if (!monitoring)
             fx.click("cmdStart");
 
-        first.vanish();
+        linked.car.vanish();
         QVERIFY(QFile::remove(link));
         QTRY_COMPARE(fx.status(), kWaiting);
         QVERIFY(!fx.portOpen() && !timer->isActive());
@@ -120,7 +119,6 @@ private slots:
         QFETCH(QString, status);
         LinkedCar linked;
         QVERIFY(linked.linked);
-        PtyPair& car = linked.car;
         ConsoleFixture fx;
         fx.mapPort(1, linked.link);
         auto* reconnect = fx.get<Reconnect>("reconnect");
@@ -129,13 +127,13 @@ private slots:
         if (how == GivingUp::UnplugInChangeWait) {
             // The change step's wait lasts until this step has seen the console start waiting.
             later(0, [&] {
-                car.vanish();
+                linked.car.vanish();
                 QTRY_VERIFY(reconnect->isWaiting());
             });
             fx.pick(1);
-            QVERIFY(!car.isValid());
+            QVERIFY(!linked.car.isValid());
         } else {
-            car.vanish();
+            linked.car.vanish();
             QTRY_VERIFY(reconnect->isWaiting());
             how == GivingUp::Initialise ? fx.action("Int")->trigger() : fx.pick(1);
         }
