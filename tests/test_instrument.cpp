@@ -32,7 +32,6 @@ class TestInstrument : public QObject
 {
     Q_OBJECT
 private slots:
-    // Wrapped round more than once: the oldest go, the newest stay in order.
     void historyKeepsTheNewest()
     {
         SpeedHistory h(3);

@@ -4,8 +4,6 @@
 
 #include <QElapsedTimer>
 
-#include <limits>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -43,11 +41,6 @@ QByteArray PtyPair::read(int atLeast, std::chrono::milliseconds timeout)
         got.append(buf, n);
     }
     return got;
-}
-
-QByteArray PtyPair::drain()
-{
-    return read(std::numeric_limits<int>::max(), std::chrono::milliseconds(0));
 }
 
 void PtyPair::write(const QByteArray& bytes)

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <chrono>
+#include <limits>
 
 namespace smartcar {
 
@@ -25,7 +26,7 @@ public:
     QByteArray read(int atLeast = 1,
                     std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
     // Whatever is there right now, without waiting.
-    QByteArray drain();
+    QByteArray drain() { return read(std::numeric_limits<int>::max(), {}); }
     void write(const QByteArray& bytes);
     // As much of `bytes` as the line takes right now; the rest is lost, as on an overrun.
     qsizetype offer(const QByteArray& bytes);
