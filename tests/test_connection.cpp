@@ -23,7 +23,6 @@ using namespace Qt::StringLiterals;
 namespace {
 const QString kStopped = QStringLiteral("已停止通信并关闭通讯端口");
 const QString kOpened = QStringLiteral("单击【开始通信】按钮，执行通信");
-const QString kChoiceError = QStringLiteral("指定通信端口时发生错误！");
 
 bool deviceIs9600_8N1(const QString& path)
 {
@@ -153,7 +152,7 @@ private slots:
         fx.button("Stop")->setFocus();
         QVERIFY(box->currentIndex() == -1 && box->count() == 20);
         fx.click("cmdOpenCOM");
-        QCOMPARE(fx.boxes.texts(), QStringList{kChoiceError});
+        QCOMPARE(fx.boxes.texts(), QStringList{u"指定通信端口时发生错误！"_s});
         fx.pick(0);
         QCOMPARE(fx.status(), u"系统消息");
     }
