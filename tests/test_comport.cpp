@@ -1,7 +1,6 @@
 // The serial service on Windows' own COM ports: why an open fails, in the operator's words.
 // scripts/windows-test runs it under Wine with COM1 on a simulated car; on a Windows PC without
 // COM1 the rows that need it are skipped.
-#include "common/failure.h"
 #include "serial/commport.h"
 #include "support/checks.h"
 

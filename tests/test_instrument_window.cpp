@@ -2,7 +2,6 @@
 // list and the recording; the list brakes on Esc like the main window and follows its end.
 #include "console/speedtrend.h"
 #include "instrument/traffic.h"
-#include "support/checks.h"
 #include "support/consolefixture.h"
 
 #include <QScrollBar>

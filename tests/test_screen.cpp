@@ -102,8 +102,7 @@ private slots:
         QVERIFY(area->verticalScrollBar()->value() > 0);
     }
 
-    // The end button, the last control, is reached with Tab and scrolled into view; Esc still
-    // brakes from there.
+    // cmdEnd is the last control in the tab order; Esc still brakes from there.
     void tabScrollsTheLastControlIntoView()
     {
         ConsoleFixture fx;

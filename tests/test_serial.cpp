@@ -2,7 +2,6 @@
 // listed entry may open, which device it finds, what a failed open is put down to, and which
 // present device is the one that vanished (the rule a reconnect relies on never to open
 // someone else's adapter).
-#include "common/failure.h"
 #include "serial/commport.h"
 #include "serial/devicematch.h"
 #include "serial/openfailure.h"

@@ -1,6 +1,5 @@
 #include "support/consolefixture.h"
 
-#include "serial/commport.h"
 #include "serial/portmap.h"
 
 #include <QTimer>
@@ -48,11 +47,6 @@ bool ConsoleFixture::open(int index)
         pick(index);
     click("cmdOpenCOM");
     return portOpen();
-}
-
-bool ConsoleFixture::portOpen() const
-{
-    return get<CommPort>("MSComm1")->portOpen();
 }
 
 void ConsoleFixture::mapPort(int portNumber, const QString& device)

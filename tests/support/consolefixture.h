@@ -2,6 +2,7 @@
 
 #include "console/errorreport.h"
 #include "console/form1.h"
+#include "serial/commport.h"
 #include "support/checks.h"
 #include "support/ptypair.h"
 
@@ -91,7 +92,7 @@ public:
     void pick(int index);
     // Picks the entry and opens it; returns whether the port is open afterwards.
     bool open(int index = 0);
-    bool portOpen() const;
+    bool portOpen() const { return get<CommPort>("MSComm1")->portOpen(); }
     // Port `portNumber` stands for `device` from the next open on (as SMARTCAR_COM<n> makes it
     // at start): a device that came back under another name, or a lookup that finds another.
     void mapPort(int portNumber, const QString& device);
