@@ -6,7 +6,6 @@
 
 #include <QScrollBar>
 #include <QTableView>
-#include <QTemporaryDir>
 
 namespace smartcar {
 

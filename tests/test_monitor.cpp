@@ -1,6 +1,5 @@
 // Monitoring through the real window, Timer1 ticking for real. Readings and the lamp: test_core.
 #include "console/shape.h"
-#include "serial/commport.h"
 #include "support/consolefixture.h"
 
 #include <QMessageBox>

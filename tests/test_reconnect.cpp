@@ -2,7 +2,6 @@
 // never another one, sends nothing on its own, and greys the last reading meanwhile.
 // A pseudo-terminal's own path is never waited for (the console says the line is gone); a car
 // that floods the line still gets its frames. Which device counts as the same: test_serial.
-#include "serial/commport.h"
 #include "serial/reconnect.h"
 #include "support/consolefixture.h"
 
@@ -86,8 +85,7 @@ private slots:
 
         // The car's own link comes back, on a new pseudo-terminal.
         PtyPair back;
-        QVERIFY(QFile::remove(link));
-        QVERIFY(QFile::link(back.slavePath(), link));
+        QVERIFY(QFile::remove(link) && QFile::link(back.slavePath(), link));
         QTRY_COMPARE(fx.status(), u"已重新连接 "_s + link);
         QVERIFY(fx.portOpen() && !fx.button("cmdOpenCOM")->isEnabled());
         QCOMPARE(timer->isActive(), monitoring);

@@ -4,8 +4,6 @@
 // someone else's adapter).
 #include "serial/commport.h"
 #include "serial/devicematch.h"
-#include "serial/openfailure.h"
-#include "serial/portmap.h"
 #include "support/checks.h"
 #include "support/ptypair.h"
 

@@ -1,7 +1,5 @@
 #include "support/consolefixture.h"
 
-#include "serial/portmap.h"
-
 #include <QTimer>
 
 namespace smartcar {
