@@ -1,4 +1,5 @@
 // Monitoring through the real window, Timer1 ticking for real. Readings and the lamp: test_core.
+#include "console/colours.h"
 #include "console/shape.h"
 #include "support/consolefixture.h"
 
@@ -22,7 +23,7 @@ struct Rig : ConsoleFixture
         open(0);
     }
     QString shown() const { return get<QLabel>("lblValue")->text(); }
-    bool lit() const { return get<Shape>("LED1")->fillColor() == QColor(0, 255, 0); }
+    bool lit() const { return get<Shape>("LED1")->fillColor() == kLampGreen; }
     int buffered() const { return get<CommPort>("MSComm1")->inBufferCount(); }
     bool feed(const QByteArray& b, PtyPair* car = nullptr) // two ticks: the second reads `b`
     {
