@@ -55,17 +55,7 @@ inline constexpr int speedOfSpeedByte(quint8 speedByte)
 // write frames in their logs.
 inline QString hexText(QByteArrayView bytes)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    QString text;
-    text.reserve(bytes.size() * 3);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = quint8(bytes[i]);
-        if (i > 0)
-            text += QLatin1Char(' ');
-        text += QLatin1Char(digits[b >> 4]);
-        text += QLatin1Char(digits[b & 0x0F]);
-    }
-    return text;
+    return QString::fromLatin1(bytes.toByteArray().toHex(' ').toUpper());
 }
 
 } // namespace smartcar
