@@ -36,20 +36,16 @@ QList<Frame> FrameDecoder::feed(const QByteArray& bytes)
 {
     QList<Frame> frames;
     for (const char c : bytes) {
-        const auto byte = quint8(c);
-        if (m_pending >= 0) {
+        const CarReader::Byte byte = m_reader.read(quint8(c));
+        if (byte.as == CarReader::Byte::As::SpeedByte) {
             Frame f;
-            f.code = carCodeOf(quint8(m_pending));
-            f.bytes.append(char(m_pending)).append(c);
-            f.speed = speedOfSpeedByte(byte);
+            f.code = byte.code;
+            f.bytes.append(codeByte(*byte.code)).append(c);
+            f.speed = speedOfSpeedByte(quint8(c));
             frames.append(f);
-            m_pending = -1;
-        } else if (const std::optional<CarCode> code = carCodeOf(byte);
-                   code && carriesSpeed(*code)) {
-            m_pending = byte;
-        } else {
+        } else if (!m_reader.awaited()) {
             Frame f;
-            f.code = code;
+            f.code = byte.code;
             f.bytes = QByteArray(1, c);
             frames.append(f);
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "car/carcode.h"
+#include "car/carreader.h"
 
 #include <QByteArray>
 #include <QList>
@@ -26,21 +27,21 @@ struct Frame
     bool speedByteIsCode() const;
 };
 
-// Turns the byte stream from the console into frames. The line may hand over a frame in
-// pieces: a speed code whose speed byte has not come yet is held until it does. The byte after
-// a speed code is always its speed byte, even when it looks like a command code itself: the
-// console writes both bytes of a speed frame in one write, so nothing can come between them.
+// Turns the byte stream from the console into frames, read as the car's controller reads it
+// (CarReader): the byte after a speed code is always its speed byte, even when it looks like
+// a command code itself. The line may hand over a frame in pieces: a speed code whose speed
+// byte has not come yet is held until it does.
 class FrameDecoder
 {
 public:
     QList<Frame> feed(const QByteArray& bytes);
 
     // A speed code still waiting for its speed byte (the line ended or was cut in between).
-    bool hasPending() const { return m_pending >= 0; }
-    quint8 pendingCode() const { return quint8(m_pending); }
+    bool hasPending() const { return m_reader.awaited().has_value(); }
+    quint8 pendingCode() const { return m_reader.awaited() ? quint8(*m_reader.awaited()) : 0; }
 
 private:
-    int m_pending = -1;
+    CarReader m_reader;
 };
 
 // What the frame means in words, e.g. "advance, speed 120".

@@ -1,5 +1,6 @@
 // The number readings; the operator's text as frame bytes and waits, and the paced wait itself;
 // a poll tick's bytes as caption and lamp. No window.
+#include "car/carreader.h"
 #include "car/frames.h"
 #include "common/numbers.h"
 #include "common/pacedwait.h"
@@ -54,6 +55,9 @@ void checkReading(const std::function<T(QStringView)>& read)
 }
 } // namespace
 
+// What happened to the line between two runs of bytes the car read.
+enum class LineEvent { Nothing, Lost, Reopened };
+
 class TestCore : public QObject
 {
     Q_OBJECT
@@ -95,6 +99,46 @@ private slots:
             row(u"tooLarge "_s + text.left(12), text, 0, overflow(kCommandField));
     }
     void rawBytes() { checkReading<quint8>(rawByte); }
+
+    // What the car makes of the next byte after what reached it, told by what a brake must be
+    // written as to be read as a brake.
+    void carReadsTheStream_data()
+    {
+        using enum LineEvent;
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<LineEvent>("then");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QByteArray>("brake");
+        const auto row = [](const char* name, const QByteArray& before, LineEvent then,
+                            const QByteArray& after, const QByteArray& brake) {
+            QTest::newRow(name) << before << then << after << brake;
+        };
+        row("speedCodeAloneWaitsForItsByte", bytes({0x86}), Nothing, {}, bytes({0x00, 0x87}));
+        row("codeAsSpeedByteIsTakenAsSpeed", bytes({0x85, 0x85}), Nothing, {}, bytes({0x87}));
+        row("wholeFramesNeedNoFiller", bytes({0x8A, 0x60, 0x81}), Nothing, {}, bytes({0x87}));
+        row("lostLineMayWait", bytes({0x87}), Lost, {}, bytes({0x00, 0x87}));
+        row("lostThenAByteThatIsNoSpeedCode", {}, Lost, bytes({0x10}), bytes({0x87}));
+        row("lostThenASpeedCodeStillUnsure", {}, Lost, bytes({0x85}), bytes({0x00, 0x87}));
+        row("reopenedWhileWaitingUnsure", bytes({0x85}), Reopened, bytes({0x85}),
+            bytes({0x00, 0x87}));
+        row("reopenedReadingCommandsNoFiller", bytes({0x87}), Reopened, {}, bytes({0x87}));
+    }
+
+    void carReadsTheStream()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(LineEvent, then);
+        QFETCH(QByteArray, after);
+        QFETCH(QByteArray, brake);
+        CarReader car;
+        car.read(before);
+        if (then == LineEvent::Lost)
+            car.lose();
+        else if (then == LineEvent::Reopened)
+            car.reopen();
+        car.read(after);
+        QCOMPARE(car.asCommand(bytes({0x87})), brake);
+    }
 
     // Milliseconds a turn holds its frame, the nearest whole number with an exact half going to
     // the even neighbour; the sampling interval reads the same way.

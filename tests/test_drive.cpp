@@ -26,17 +26,25 @@ void queueKey(QWindow* window, QKeyCombination key)
     qt_handleKeyEvent(window, QEvent::KeyRelease, key.key(), key.keyboardModifiers());
 }
 
-void queueClick(QWidget* control)
+// The left button pressed or let go over the middle of `control` (a few pixels off it with
+// `dx`), as the display server reports it.
+void queueMouse(QWidget* control, QEvent::Type type, int dx = 0)
 {
     static int time = 1000;
-    const QPointF at = control->mapTo(control->window(), control->rect().center());
-    const QPointF global = control->mapToGlobal(control->rect().center());
-    QWindow* window = control->window()->windowHandle();
-    time += 500; // never a double click
-    qt_handleMouseEvent(window, at, global, Qt::LeftButton, Qt::LeftButton,
-                        QEvent::MouseButtonPress, Qt::NoModifier, time);
-    qt_handleMouseEvent(window, at, global, Qt::NoButton, Qt::LeftButton,
-                        QEvent::MouseButtonRelease, Qt::NoModifier, time + 50);
+    const QPoint middle = control->rect().center() + QPoint(dx, 0);
+    const QPointF at = control->mapTo(control->window(), middle);
+    const QPointF global = control->mapToGlobal(middle);
+    time += type == QEvent::MouseButtonPress ? 500 : 50; // never a double click
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton
+                                                                     : Qt::LeftButton;
+    qt_handleMouseEvent(control->window()->windowHandle(), at, global, held, Qt::LeftButton, type,
+                        Qt::NoModifier, time);
+}
+
+void queueClick(QWidget* control)
+{
+    queueMouse(control, QEvent::MouseButtonPress);
+    queueMouse(control, QEvent::MouseButtonRelease);
 }
 
 // One thing the keyboard does. A held key repeats with the auto-repeat mark; X11 loses the mark
@@ -259,6 +267,162 @@ private slots:
         else
             QTRY_VERIFY(!shownBefore || !shownBefore->isVisible());
         QVERIFY(!console.get<QCheckBox>("Check1")->isChecked());
+    }
+
+    // Esc and a click on 冷制动 during a long turn reach the car at once; a click on 前进 given
+    // during the turn waits for the centring frame, which comes at the turn's time.
+    void brakeLandsDuringATurn()
+    {
+        ConsoleFixture fx;
+        QVERIFY(fx.open());
+        fx.edit("ChangeTime")->setText(QStringLiteral("3000"));
+        QElapsedTimer clock;
+        QByteArray got;
+        QList<qint64> landed;
+        std::thread car([&] {
+            while (got.size() < 6 && clock.elapsed() < 15000)
+                for (char byte : fx.car1.read(1, 100ms)) {
+                    got += byte;
+                    landed << clock.elapsed();
+                }
+        });
+        QWindow* window = fx.form()->windowHandle();
+        later(100, [&] { queueKey(window, Qt::ShiftModifier | Qt::Key_Escape); });
+        later(200, [&] { queueClick(fx.button("Stop")); });
+        later(300, [&] { queueClick(fx.button("Advanced")); });
+        clock.start();
+        fx.click("Left");
+        QTRY_VERIFY_WITH_TIMEOUT(got.size() >= 6, 15000);
+        car.join();
+        QCOMPARE(got, bytes({0x81, 0x87, 0x87, 0x83, 0x85, 0x60}));
+        QVERIFY(landed[3] - landed[0] >= 3000 - 20); // stamps may be late
+    }
+
+    // The mouse or Space holds a driving button down while the brake goes out: letting go then
+    // sends nothing, and the next press works as always.
+    void brakeEndsAHeldPress_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("bySpace"); // otherwise the mouse, moved off and back on
+        QTest::addColumn<int>("brakes");
+        QTest::addColumn<QByteArray>("frame"); // of the press after
+        QTest::newRow("mouseOnAdvance") << u"Advanced"_s << false << 1 << bytes({0x85, 0x60});
+        QTest::newRow("spaceOnRetreatTwoBrakes")
+            << u"Retreat"_s << true << 2 << bytes({0x86, 0x60});
+        QTest::newRow("mouseOnLeft") << u"Left"_s << false << 1 << bytes({0x81, 0x83});
+    }
+
+    void brakeEndsAHeldPress()
+    {
+        QFETCH(QString, control);
+        QFETCH(bool, bySpace);
+        QFETCH(int, brakes);
+        QFETCH(QByteArray, frame);
+        ConsoleFixture fx;
+        QVERIFY(fx.open());
+        fx.edit("ChangeTime")->setText(QStringLiteral("0"));
+        auto* button = fx.button(qPrintable(control));
+        button->setFocus();
+        quint64 time = 1000;
+        // A key as the keyboard gives it, `after` milliseconds after the one before: an X11
+        // repeat comes as a release and a press in the same millisecond.
+        const auto key = [&](QEvent::Type type, Qt::Key k, int after = 100) {
+            QKeyEvent event(type, k, Qt::NoModifier, k == Qt::Key_Space ? u" "_s : QString());
+            event.setTimestamp(time += after);
+            QApplication::sendEvent(button, &event);
+        };
+        if (bySpace)
+            key(QEvent::KeyPress, Qt::Key_Space);
+        else
+            queueMouse(button, QEvent::MouseButtonPress);
+        QCoreApplication::processEvents();
+        QVERIFY(button->isDown());
+        for (int i = 0; i < brakes; ++i) {
+            key(QEvent::KeyPress, Qt::Key_Escape);
+            key(QEvent::KeyRelease, Qt::Key_Escape);
+        }
+        if (bySpace) {
+            key(QEvent::KeyRelease, Qt::Key_Space);
+            key(QEvent::KeyPress, Qt::Key_Space, 0);
+            key(QEvent::KeyRelease, Qt::Key_Space);
+        } else {
+            queueMouse(button, QEvent::MouseMove, 1000);
+            queueMouse(button, QEvent::MouseMove);
+            queueMouse(button, QEvent::MouseButtonRelease);
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(!button->isDown());
+        QCOMPARE(fx.car1.read(brakes), QByteArray(brakes, '\x87'));
+        if (bySpace) {
+            key(QEvent::KeyPress, Qt::Key_Space);
+            key(QEvent::KeyRelease, Qt::Key_Space);
+        } else {
+            queueClick(button);
+        }
+        QCoreApplication::processEvents();
+        fx.click("Stop");
+        QCOMPARE(fx.car1.read(int(frame.size()) + 1), frame + bytes({0x87}));
+    }
+
+    // A speed code sent alone leaves the car waiting for a speed byte: a built-in command after
+    // it goes behind a filler 00 in the same write, so that the car reads it as that command; a
+    // raw byte goes as typed, the operator's own speed byte.
+    void speedCodeAloneThenACommand_data()
+    {
+        QTest::addColumn<QString>("code"); // typed and sent alone
+        QTest::addColumn<QString>("then"); // a control clicked, or a raw byte typed and sent
+        QTest::addColumn<QByteArray>("wire");
+        QTest::newRow("advanceThenBrake") << u"85"_s << u"Stop"_s << bytes({0x85, 0x00, 0x87});
+        QTest::newRow("retreatThenLeftTurn")
+            << u"86"_s << u"Left"_s << bytes({0x86, 0x00, 0x81, 0x83});
+        QTest::newRow("hotStartThenAdvance")
+            << u"8a"_s << u"Advanced"_s << bytes({0x8A, 0x00, 0x85, 0x60});
+        QTest::newRow("rawSpeedByteGoesAsTyped") << u"85"_s << u"87"_s << bytes({0x85, 0x87});
+    }
+
+    void speedCodeAloneThenACommand()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, then);
+        QFETCH(QByteArray, wire);
+        ConsoleFixture fx;
+        QVERIFY(fx.open());
+        fx.edit("ChangeTime")->setText(QStringLiteral("0"));
+        fx.edit("command")->setText(code);
+        fx.click("Send");
+        if (then.front().isDigit()) {
+            fx.edit("command")->setText(then);
+            fx.click("Send");
+        } else {
+            fx.click(qPrintable(then));
+        }
+        fx.click("Stop"); // the car reads commands again: a plain brake
+        QCOMPARE(fx.car1.read(int(wire.size()) + 1), wire + bytes({0x87}));
+        QVERIFY(fx.boxes.messages().isEmpty());
+    }
+
+    // A radix prefix reads as the byte 00, which goes out; the status panel says why.
+    void prefixedRawByteIsExplained_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<bool>("explained");
+        QTest::newRow("cStyle") << u" 0X87"_s << bytes({0x00}) << true;
+        QTest::newRow("basicStyle") << u"&h87"_s << bytes({0x00}) << true;
+        QTest::newRow("digitsAlone") << u"87"_s << bytes({0x87}) << false;
+    }
+
+    void prefixedRawByteIsExplained()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, sent);
+        QFETCH(bool, explained);
+        ConsoleFixture fx;
+        QVERIFY(fx.open());
+        fx.edit("command")->setText(typed);
+        fx.click("Send");
+        QCOMPARE(fx.car1.read(1), sent);
+        QCOMPARE(fx.status().contains(u"而非“0x87”"), explained);
     }
 };
 

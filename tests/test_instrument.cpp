@@ -23,7 +23,7 @@ using Readings = QList<TimedReading>;
 
 const QDateTime kAt(QDate(2026, 12, 7), QTime(9, 5, 3, 42), QTimeZone(8 * 3600));
 const auto row = [](Direction direction, const QByteArray& b, const QString& failure = {}) {
-    return TrafficRow{kAt, direction, b, failure, false};
+    return TrafficRow{kAt, direction, b, failure, false, {}};
 };
 
 } // namespace
@@ -87,10 +87,12 @@ private slots:
     void rowMeanings_data()
     {
         QTest::addColumn<Direction>("direction");
+        QTest::addColumn<QByteArray>("earlier"); // sent before the row, as the car read it
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QString>("meaning");
-        const auto sent = [](const char* name, QByteArray b, const QString& meaning) {
-            QTest::newRow(name) << Direction::Sent << b << meaning;
+        const auto sent = [](const char* name, QByteArray b, const QString& meaning,
+                             const QByteArray& earlier = {}) {
+            QTest::newRow(name) << Direction::Sent << earlier << b << meaning;
         };
         sent("retreatOddSpeedWentAsEven", bytes({0x86, 0x60}), u"后退，速度 120"_s);
         sent("hotStartSpeedDigitAboveNine", bytes({0x8A, 0x1F}), u"热启动，速度 50"_s);
@@ -101,16 +103,26 @@ private slots:
         sent("rangingOn", bytes({0x88}), u"超声测距开"_s);
         sent("rawByte", bytes({0x10}), u"自定义命令"_s);
         sent("rawSpeedCodeAloneTakesTheNextByte", bytes({0x85}), u"前进（下一字节作速度）"_s);
+        // After a speed code sent alone the car reads the next byte as its speed.
+        sent("brakeTypedAfterIsASpeed", bytes({0x87}), u"前进的速度字节，速度 174"_s,
+             bytes({0x85}));
+        sent("brakeBehindItsFiller", bytes({0x00, 0x87}), u"填充字节（后退，速度 0）；冷制动"_s,
+             bytes({0x86}));
+        sent("speedFrameBehindItsFiller", bytes({0x00, 0x85, 0x60}),
+             u"填充字节（热启动，速度 0）；前进，速度 120"_s, bytes({0x8A}));
         QTest::newRow("twoBytesNoReading")
-            << Direction::Received << bytes({0x12, 0x34}) << u"2 个字节，无读数"_s;
+            << Direction::Received << QByteArray() << bytes({0x12, 0x34}) << u"2 个字节，无读数"_s;
     }
 
     void rowMeanings()
     {
         QFETCH(Direction, direction);
+        QFETCH(QByteArray, earlier);
         QFETCH(QByteArray, frame);
         QFETCH(QString, meaning);
-        QCOMPARE(trafficMeaning(row(direction, frame)), meaning);
+        TrafficRow sent = row(direction, frame);
+        sent.before.read(earlier);
+        QCOMPARE(trafficMeaning(sent), meaning);
     }
 
     void logKeepsTheNewestRowsAndCountsTheRest()

@@ -174,6 +174,8 @@ private slots:
         const QString said = failureOf([&] { port.output(bytes({0x85, 0x60})); });
         QCOMPARE(said, failure.isEmpty() ? failure : Failure::portFailure(failure).describe());
         QVERIFY(port.portOpen());
+        // Only the emptied line leaves it unknown whether the car has the head, a speed code.
+        QCOMPARE(port.carReads().mayAwaitSpeedByte(), stuck);
         port.stuck = false;
         port.output(bytes({0x87})); // marks the end of what came
         QCOMPARE(car.read(int(carGets.size()) + 1, 2s), carGets + bytes({0x87}));

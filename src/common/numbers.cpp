@@ -163,6 +163,20 @@ std::optional<quint32> readLeadingHex(QStringView text)
     return quint32(value);
 }
 
+bool startsWithHexPrefix(QStringView text)
+{
+    QString head;
+    for (const QChar c : text) {
+        if (isBlank(c))
+            continue;
+        head += c;
+        if (head.size() == 2)
+            break;
+    }
+    return head.compare(u"0x", Qt::CaseInsensitive) == 0
+        || head.compare(u"&h", Qt::CaseInsensitive) == 0;
+}
+
 double readLeadingDecimal(QStringView text)
 {
     QString ascii;

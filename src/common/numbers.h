@@ -39,6 +39,9 @@ std::optional<QString> toPlainText(double value);
 // Hexadecimal digits (0-9, A-F, a-f). Nothing when the digits exceed 32 bits: a long run of
 // digits is too large, never wrapped around.
 std::optional<quint32> readLeadingHex(QStringView text);
+// The text begins, blanks aside, with a radix prefix ("0x87", "&H87"), which the hexadecimal
+// reading above stops at, taking it for 0.
+bool startsWithHexPrefix(QStringView text);
 
 // An optional sign, decimal digits and at most one full stop as the decimal point. Digits
 // beyond the range of a double give an infinity of the sign read.

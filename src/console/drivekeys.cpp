@@ -1,5 +1,6 @@
 #include "console/drivekeys.h"
 
+#include "console/brakepass.h"
 #include "console/errorreport.h"
 
 #include <QAbstractSpinBox>
@@ -8,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
@@ -35,7 +37,8 @@ void DriveKeys::install(QWidget* window, const Buttons& buttons)
     // window ever sees them, so the keys are caught on their way into the application. The
     // filter goes with the window.
     QCoreApplication::instance()->installEventFilter(keys);
-    keepReachableUnderBoxes(buttons.brake);
+    keepReachable(buttons.brake);
+    QObject::connect(buttons.brake, &QPushButton::clicked, keys, &DriveKeys::endPresses);
 
     buttons.up->setToolTip(QStringLiteral("快捷键：↑"));
     buttons.down->setToolTip(QStringLiteral("快捷键：↓"));
@@ -86,8 +89,64 @@ bool DriveKeys::isRepeat(const QKeyEvent* key) const
             && key->timestamp() == m_releasedAt);
 }
 
+void DriveKeys::endPresses()
+{
+    // A button clicks when it is let go: held down over the brake, it would drive the car off
+    // again right after it.
+    m_ended.removeAll(nullptr);
+    for (QAbstractButton* button : m_window->findChildren<QAbstractButton*>()) {
+        if (button->isDown()) {
+            button->setDown(false);
+            m_ended << button;
+        }
+    }
+}
+
+bool DriveKeys::endsWithBrake(QObject* watched, QEvent* event)
+{
+    auto* button = qobject_cast<QAbstractButton*>(watched);
+    const qsizetype at = button ? m_ended.indexOf(button) : -1;
+    if (at < 0)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        // Moved back onto the button, the held mouse would press it down again.
+        return static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton;
+    case QEvent::MouseButtonRelease:
+        m_ended.removeAt(at);
+        button->setDown(false);
+        return true;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Space && key->key() != Qt::Key_Select)
+            return false;
+        // Space held on: its repeats, marked or not, belong to the press that was ended; a
+        // new press starts a new one.
+        if (event->type() == QEvent::KeyPress && !isRepeat(key)) {
+            m_ended.removeAt(at);
+            return false;
+        }
+        button->setDown(false);
+        return true;
+    }
+    case QEvent::MouseButtonPress:
+        m_ended.removeAt(at);
+        return false;
+    default:
+        return false;
+    }
+}
+
 bool DriveKeys::eventFilter(QObject* watched, QEvent* event)
 {
+    if (!m_ended.isEmpty() && endsWithBrake(watched, event)) {
+        if (event->type() == QEvent::KeyRelease) {
+            m_releasedKey = static_cast<QKeyEvent*>(event)->key();
+            m_releasedAt = static_cast<QKeyEvent*>(event)->timestamp();
+        }
+        return true;
+    }
     const QEvent::Type type = event->type();
     if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !watched->isWidgetType())
         return false;

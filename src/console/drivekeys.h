@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 
+class QAbstractButton;
 class QKeyEvent;
 class QPushButton;
 class QWidget;
@@ -21,6 +22,8 @@ namespace smartcar {
 //   they keep their own meaning (cursor, entry, menu).
 // - A held key sends once: the keyboard's auto-repeat presses nothing, a release nothing.
 // - Arrows with Ctrl, Alt, Shift or Meta are left alone, so menu access keys keep working.
+// - The brake ends every press in progress, by mouse or Space: a button that was down when the
+//   brake went out sends nothing when it is let go. Pressed again, it works as always.
 class DriveKeys : public QObject
 {
     Q_OBJECT
@@ -46,6 +49,9 @@ private:
     bool isRepeat(const QKeyEvent* key) const;
     bool brakesFrom(const QWidget* window) const;
     void brake(const QKeyEvent* key, QWidget* target);
+    void endPresses();
+    // Whether `event` belongs to a press the brake has ended; true to swallow it.
+    bool endsWithBrake(QObject* watched, QEvent* event);
 
     QWidget* m_window;
     QPointer<QPushButton> m_up;
@@ -53,6 +59,8 @@ private:
     QPointer<QPushButton> m_left;
     QPointer<QPushButton> m_right;
     QPointer<QPushButton> m_brake;
+    // Buttons that were down when the brake went out, until their press is over.
+    QList<QPointer<QAbstractButton>> m_ended;
     // The last key let go in any window, and when.
     int m_releasedKey = 0;
     quint64 m_releasedAt = 0;

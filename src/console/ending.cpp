@@ -2,6 +2,7 @@
 
 #include "common/endingsignals.h"
 #include "console/form1.h"
+#include "console/turnhold.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -12,10 +13,13 @@ void endOnSignals(const EndingSignals& ending, Form1* window)
 {
     QObject::connect(&ending, &EndingSignals::endRequested, &ending,
                      [window = QPointer<Form1>(window)] {
-                         if (window)
-                             window->cmdEnd_Click();
-                         else
-                             QCoreApplication::exit(0);
+                         // Like the end button, which waits for a turn's centring frame.
+                         whenNoTurnHolds(QCoreApplication::instance(), [window] {
+                             if (window)
+                                 window->cmdEnd_Click();
+                             else
+                                 QCoreApplication::exit(0);
+                         });
                      });
 }
 

@@ -1,6 +1,7 @@
 #include "console/errorreport.h"
 
 #include "common/failure.h"
+#include "console/brakepass.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,8 +33,6 @@ quint64& messageCount()
     return count;
 }
 
-const char* const kReachableProperty = "smartcar_reachableUnderBox";
-
 // Keeps the rest of the console from taking input while a box is up, as a modal box would,
 // so that no frame goes out whose failure the operator could not see. It is not Qt's own
 // modality, because that drops the blocked windows' input before anyone can look at it, the
@@ -52,62 +51,22 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (!blocks(event))
+        if (!isOperatorInput(event))
             return false;
         if (qobject_cast<QAction*>(watched))
             return event->type() == QEvent::Shortcut;
         if (!watched->isWidgetType())
             return false;
-        auto* widget = static_cast<QWidget*>(watched);
-        QWidget* window = widget->window();
-        if (window == m_box || window->windowType() == Qt::Popup)
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        if (window == m_box || window->windowType() == Qt::Popup || isBrakeInput(watched, event))
             return false;
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-            return static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape;
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-            return !(widget->property(kReachableProperty).toBool() && widget->isEnabled());
-        case QEvent::Close:
-            // The window manager's close box; the program's own ending still closes windows.
+        // The window manager's close box; the program's own ending still closes windows.
+        if (event->type() == QEvent::Close)
             return event->spontaneous();
-        default:
-            return true;
-        }
+        return true;
     }
 
 private:
-    static bool blocks(const QEvent* event)
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Shortcut:
-        case QEvent::ShortcutOverride:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::TabletPress:
-        case QEvent::TabletRelease:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-        case QEvent::Close:
-            return true;
-        default:
-            return false;
-        }
-    }
-
     QMessageBox* m_box;
 };
 
@@ -179,11 +138,6 @@ QWidget* shownMessageBox()
 quint64 messagesShown()
 {
     return messageCount();
-}
-
-void keepReachableUnderBoxes(QWidget* control)
-{
-    control->setProperty(kReachableProperty, true);
 }
 
 void reportFailure(QWidget* parent, const Failure& failure)

@@ -27,8 +27,8 @@ MessageSink setMessageSink(MessageSink sink);
 
 // A box with a single OK button. It returns at once, leaving the box up until the operator
 // dismisses it; while it is up, a further message replaces its text rather than opening a
-// second box. While it is up the rest of the console takes no input, except Esc (which the
-// driving keys turn into the brake) and the mouse on controls kept reachable.
+// second box. While it is up the rest of the console takes no input, except the brake's
+// (brakepass.h).
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                  const QString& informativeText = QString());
 
@@ -36,8 +36,6 @@ void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, 
 QWidget* shownMessageBox();
 // How many messages have been shown (or recorded) so far; tells whether a step raised one.
 quint64 messagesShown();
-// Lets the mouse reach `control` while a box is up (the brake button).
-void keepReachableUnderBoxes(QWidget* control);
 
 // The title every box of the console carries.
 QString systemMessageTitle();

@@ -127,6 +127,7 @@ private:
     void noteReading(quint8 reading, bool alarm);
     void onRecordingFailed();
 
+    void writeCommand();
     void sendCode(CarCode code);
     void sendSpeedFrame(CarCode code);
     void turn(CarCode turnCode, CarCode centreCode);

@@ -2,22 +2,32 @@
 #include "console/form1.h"
 
 #include "car/frames.h"
+#include "common/numbers.h"
+#include "console/turnhold.h"
 #include "serial/commport.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
-
-#include <thread>
+#include <QTimer>
 
 namespace smartcar {
 
-// Every frame goes out in one write, so a speed frame is on the wire whole or not at all.
+// Every built-in frame goes out in one write, so a speed frame is on the wire whole or not at
+// all. When the car may still be waiting for a speed byte (a speed code sent alone, a frame the
+// line took only part of), a filler goes first in the same write: the car then reads the frame
+// as the command it is, a brake as a brake.
+void Form1::writeCommand()
+{
+    SendBuf = MSComm1->carReads().asCommand(SendBuf);
+    MSComm1->output(SendBuf);
+}
+
 void Form1::sendSpeedFrame(CarCode code)
 {
     SendBuf = QByteArray(2, '\0');
     SendBuf[0] = codeByte(code);
     SendBuf[1] = char(speedByte(NewSpeed->text()));
-    MSComm1->output(SendBuf);
+    writeCommand();
 }
 
 void Form1::turn(CarCode turnCode, CarCode centreCode)
@@ -25,21 +35,23 @@ void Form1::turn(CarCode turnCode, CarCode centreCode)
     // Read before anything is sent: a turn that cannot be timed must not leave the wheels
     // turned with no centring frame to follow.
     const qint32 time = turnTime(ChangeTime->text());
+    // The turn's time counts from its frame, whatever the instrument does with the frame.
+    const auto centreAt = std::chrono::steady_clock::now() + turnWait(time);
 
     SendBuf = QByteArray(1, codeByte(turnCode));
-    MSComm1->output(SendBuf); // returns once the frame is with the device
+    writeCommand(); // returns once the frame is with the device
     TurnTime = time;
-    // The car turns for as long as nothing else arrives, so the console holds still: no
-    // window events, no poll tick, no other frame until the centring frame is out.
-    std::this_thread::sleep_for(turnWait(TurnTime));
-    SendBuf[0] = codeByte(centreCode);
-    MSComm1->output(SendBuf);
+    // The car turns for as long as nothing else arrives, so the console holds still: no poll
+    // tick and no other command until the centring frame is out. Only the brake goes at once.
+    holdForTurn(centreAt, {Timer1});
+    SendBuf = QByteArray(1, codeByte(centreCode));
+    writeCommand();
 }
 
 void Form1::sendCode(CarCode code)
 {
     SendBuf = QByteArray(1, codeByte(code));
-    MSComm1->output(SendBuf);
+    writeCommand();
 }
 
 void Form1::Advanced_Click()
@@ -73,11 +85,18 @@ void Form1::Check1_Click()
     sendCode(Check1->isChecked() ? CarCode::RangingOn : CarCode::RangingOff);
 }
 
+// The raw byte goes out as typed, also right after a speed code sent alone: it is then the
+// operator's own speed byte.
 void Form1::Send_Click()
 {
     SendBuf = QByteArray(1, '\0');
     SendBuf[0] = char(rawByte(command->text()));
     MSComm1->output(SendBuf);
+    if (startsWithHexPrefix(command->text())) {
+        setStatus(QStringLiteral("串口命令栏读取不带前缀的十六进制数，"
+                                 "应输入“87”，而非“0x87”或“&H87”；刚才发送的是 %1")
+                      .arg(hexText(SendBuf)));
+    }
 }
 
 } // namespace smartcar

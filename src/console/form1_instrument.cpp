@@ -65,18 +65,19 @@ void Form1::buildInstrument()
     // Every send at the one place it happens; the poll notes what it reads (noteReceived).
     const WallClock now = m_now;
     using Direction = TrafficRow::Direction;
-    connect(MSComm1, &CommPort::sent, this, [=, this](const QByteArray& bytes) {
-        m_instrument->note({now(), Direction::Sent, bytes, {}, m_lampLit});
-    });
+    connect(MSComm1, &CommPort::sent, this,
+            [=, this](const QByteArray& bytes, const CarReader& before) {
+                m_instrument->note({now(), Direction::Sent, bytes, {}, m_lampLit, before});
+            });
     connect(MSComm1, &CommPort::sendFailed, this,
             [=, this](const QByteArray& bytes, const QString& reason) {
-                m_instrument->note({now(), Direction::Sent, bytes, reason, m_lampLit});
+                m_instrument->note({now(), Direction::Sent, bytes, reason, m_lampLit, {}});
             });
 }
 
 void Form1::noteReceived(const QByteArray& bytes, bool lampLit)
 {
-    m_instrument->note({m_now(), TrafficRow::Direction::Received, bytes, {}, lampLit});
+    m_instrument->note({m_now(), TrafficRow::Direction::Received, bytes, {}, lampLit, {}});
 }
 
 void Form1::noteReading(quint8 reading, bool alarm)

@@ -9,16 +9,31 @@ namespace smartcar {
 
 namespace {
 
+QString speedCommandName(CarCode code)
+{
+    switch (code) {
+    case CarCode::Advance:
+        return QStringLiteral("前进");
+    case CarCode::Retreat:
+        return QStringLiteral("后退");
+    default:
+        return QStringLiteral("热启动");
+    }
+}
+
 // The frames of the car's command set by their code byte. A speed code sent alone (typed as a
 // raw byte) makes the car take whatever byte comes next as its speed.
 QString commandMeaning(quint8 code, std::optional<quint8> speedByte)
 {
-    const auto withSpeed = [&](const char* command) {
-        const QString name = QString::fromUtf8(command);
+    const std::optional<CarCode> command = carCodeOf(code);
+    if (!command)
+        return QStringLiteral("自定义命令");
+    if (carriesSpeed(*command)) {
+        const QString name = speedCommandName(*command);
         return speedByte ? QStringLiteral("%1，速度 %2").arg(name).arg(speedOfSpeedByte(*speedByte))
                          : QStringLiteral("%1（下一字节作速度）").arg(name);
-    };
-    switch (CarCode(code)) {
+    }
+    switch (*command) {
     case CarCode::TurnLeft:
         return QStringLiteral("左转");
     case CarCode::TurnRight:
@@ -27,20 +42,47 @@ QString commandMeaning(quint8 code, std::optional<quint8> speedByte)
         return QStringLiteral("左转后回正");
     case CarCode::CentreAfterRight:
         return QStringLiteral("右转后回正");
-    case CarCode::Advance:
-        return withSpeed("前进");
-    case CarCode::Retreat:
-        return withSpeed("后退");
     case CarCode::ColdBrake:
         return QStringLiteral("冷制动");
     case CarCode::RangingOn:
         return QStringLiteral("超声测距开");
-    case CarCode::RangingOff:
+    default:
         return QStringLiteral("超声测距关");
-    case CarCode::HotStart:
-        return withSpeed("热启动");
     }
-    return QStringLiteral("自定义命令");
+}
+
+// Each byte of a send as the car reads it, from the state it was in before the first.
+QString sentMeaning(const QByteArray& b, CarReader car)
+{
+    using As = CarReader::Byte::As;
+    QStringList parts;
+    for (qsizetype i = 0; i < b.size(); ++i) {
+        const auto byte = quint8(b[i]);
+        const CarReader::Byte read = car.read(byte);
+        // The console writes more than one byte only for a built-in frame; a first byte the car
+        // may take as a speed byte is then the filler the console put before the frame.
+        const bool filler = i == 0 && b.size() > 1 && read.as != As::Command;
+        if (read.as == As::SpeedByte) {
+            const QString name = speedCommandName(*read.code);
+            parts << (filler ? QStringLiteral("填充字节（%1，速度 0）").arg(name)
+                             : QStringLiteral("%1的速度字节，速度 %2")
+                                   .arg(name)
+                                   .arg(speedOfSpeedByte(byte)));
+        } else if (read.as == As::Either) {
+            parts << (filler ? QStringLiteral("填充字节（若小车在等速度字节，作速度 0）")
+                             : commandMeaning(byte, std::nullopt)
+                              + QStringLiteral("（若小车在等速度字节，则作速度 %1）")
+                                    .arg(speedOfSpeedByte(byte)));
+        } else if (car.awaited() && i + 1 < b.size()) {
+            // The speed byte follows in the same write: one frame.
+            const auto speed = quint8(b[++i]);
+            car.read(speed);
+            parts << commandMeaning(byte, speed);
+        } else {
+            parts << commandMeaning(byte, std::nullopt);
+        }
+    }
+    return parts.join(QStringLiteral("；"));
 }
 
 } // namespace
@@ -70,12 +112,7 @@ QString trafficMeaning(const TrafficRow& row)
         // The poll shows only a tick that read exactly one byte.
         return QStringLiteral("%1 个字节，无读数").arg(b.size());
     }
-    if (b.size() == 1)
-        return commandMeaning(quint8(b[0]), std::nullopt);
-    const std::optional<CarCode> code = b.isEmpty() ? std::nullopt : carCodeOf(quint8(b[0]));
-    if (b.size() == 2 && code && carriesSpeed(*code))
-        return commandMeaning(quint8(b[0]), quint8(b[1]));
-    return QStringLiteral("%1 个字节").arg(b.size());
+    return sentMeaning(b, row.before);
 }
 
 TrafficLog::TrafficLog(int capacity, QObject* parent)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "car/carcode.h" // hexText and speedOfSpeedByte, for the log and its recording
+#include "car/carreader.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
@@ -26,6 +27,8 @@ struct TrafficRow
     QString failure;
     // Whether the alarm lamp is lit with this row (for a reading: once it has been shown).
     bool lampLit = false;
+    // A send: how the car read on before its first byte, which decides what each byte means.
+    CarReader before;
 };
 
 // The speed of a row that is a reading (exactly one byte received), in R/Min.
@@ -35,7 +38,9 @@ std::optional<int> readingSpeed(const TrafficRow& row);
 QString directionText(TrafficRow::Direction direction);
 
 // What a row means, in the operator's terms: "前进，速度 120", "冷制动", "读数 60R/Min",
-// "失败：发送超时：线路忙，此帧未发送".
+// "失败：发送超时：线路忙，此帧未发送". A send is read as the car reads it: after a speed code
+// sent alone, "前进的速度字节，速度 174" for an 87; "填充字节（前进，速度 0）；冷制动" for the
+// brake the console sent after a filler.
 QString trafficMeaning(const TrafficRow& row);
 
 // The rows since start, the newest last, at most a fixed number: once full, the oldest go and

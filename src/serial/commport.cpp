@@ -134,6 +134,7 @@ void CommPort::openDevice(const QString& device)
     // Bytes that arrived before the port was ours are not the car's answer to anything.
     m_port.clear(QSerialPort::Input);
     m_openedDevice = device;
+    m_carReads.reopen();
     m_watch.start();
 }
 
@@ -167,8 +168,11 @@ void CommPort::output(const QByteArray& bytes)
         emit sendFailed(bytes, failure.detail());
         throw;
     }
-    if (!bytes.isEmpty())
-        emit sent(bytes);
+    if (bytes.isEmpty())
+        return;
+    const CarReader before = m_carReads;
+    m_carReads.read(bytes);
+    emit sent(bytes, before);
 }
 
 #ifdef Q_OS_UNIX
@@ -230,6 +234,9 @@ void CommPort::writeFrame(int fd, const QByteArray& bytes)
     // frame as one garbled command, so the rest follows as soon as the line has room.
     if (finishFrame(fd, bytes.mid(written)))
         return;
+    // The head may reach the car, or go with the queue: a speed code among it leaves the car
+    // waiting for a speed byte or not.
+    m_carReads.lose();
     if (!m_port.isOpen())
         throw Failure::portFailure(goneLine());
     // Only now is the queue emptied, with everything in it.
@@ -283,6 +290,7 @@ void CommPort::transmit(const QByteArray& bytes)
     }
     if (m_port.write(bytes) != bytes.size()) {
         m_port.clear(QSerialPort::Output);
+        m_carReads.lose();
         throw Failure::portFailure(busyLine());
     }
     // write() only fills Qt's buffer; without the event loop nothing would reach the device
@@ -290,11 +298,14 @@ void CommPort::transmit(const QByteArray& bytes)
     m_port.flush();
     const bool taken = m_port.bytesToWrite() == 0
         || m_port.waitForBytesWritten(int(kOutputTimeout.count()));
-    // The device may have failed, and been closed, while writing.
-    if (!m_port.isOpen())
+    // The device may have failed, and been closed, while writing: part of it may be out.
+    if (!m_port.isOpen()) {
+        m_carReads.lose();
         throw Failure::portFailure(goneLine());
+    }
     if (!taken) {
         m_port.clear(QSerialPort::Output); // withdrawn, so no piece of it goes out later
+        m_carReads.lose();
         throw Failure::portFailure(busyLine());
     }
 }

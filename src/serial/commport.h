@@ -1,5 +1,6 @@
 #pragma once
 
+#include "car/carreader.h"
 #include "serial/openfailure.h"
 #include "serial/portmap.h"
 
@@ -68,12 +69,15 @@ public:
     // sent before and still on their way are never thrown away for it. Only a frame the line
     // took part of and then no more within a short wait empties the line, and says so.
     void output(const QByteArray& bytes);
+    // How the car will read the next byte, from what this port has put on the line since it
+    // was made (kept over a close, since the car keeps its state too).
+    const CarReader& carReads() const { return m_carReads; }
 
 signals:
-    // Every send, as it left (sent) or why it did not (sendFailed, in the operator's words),
-    // and every read that took bytes. Emitted once the bytes have gone out or been taken; a
-    // listener must be quick all the same, since a turn's wait begins when output() returns.
-    void sent(const QByteArray& bytes);
+    // Every send, as it left (sent, with how the car read on before its first byte) or why it
+    // did not (sendFailed, in the operator's words), and every read that took bytes. Emitted
+    // once the bytes have gone out or been taken; a listener must be quick all the same.
+    void sent(const QByteArray& bytes, const CarReader& before);
     void sendFailed(const QByteArray& bytes, const QString& reason);
     void received(const QByteArray& bytes);
 
@@ -110,6 +114,7 @@ private:
     QSerialPort m_port;
     int m_portNumber = 1;
     QString m_openedDevice;
+    CarReader m_carReads;
     PortMap m_ports = PortMap::ofSystem();
     QStringList m_lockDirectories = systemLockDirectories();
     bool m_closingOnError = false;
