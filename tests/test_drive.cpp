@@ -2,6 +2,7 @@
 // and the brake getting past a box or a turn.
 #include "support/consolefixture.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -399,6 +400,24 @@ private slots:
         fx.click("Stop"); // the car reads commands again: a plain brake
         QCOMPARE(fx.car1.read(int(wire.size()) + 1), wire + bytes({0x87}));
         QVERIFY(fx.boxes.messages().isEmpty());
+    }
+
+    // A screen reader's Toggle on 超声测距使能 is a click: the car is told the state it shows.
+    // A click still sends exactly one frame.
+    void rangingToggledByAScreenReaderTellsTheCar()
+    {
+        ConsoleFixture fx;
+        QVERIFY(fx.open());
+        auto* box = fx.get<QCheckBox>("Check1");
+        QAccessibleActionInterface* actions =
+            QAccessible::queryAccessibleInterface(box)->actionInterface();
+        QVERIFY(actions);
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(box->isChecked());
+        box->click();
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+        fx.click("Stop");
+        QCOMPARE(fx.car1.read(4), bytes({0x88, 0x89, 0x88, 0x87}));
     }
 
     // A radix prefix reads as the byte 00, which goes out; the status panel says why.

@@ -4,6 +4,7 @@
 #include "instrument/traffic.h"
 #include "support/consolefixture.h"
 
+#include <QAccessible>
 #include <QScrollBar>
 #include <QTableView>
 
@@ -25,6 +26,23 @@ private slots:
         rig.click("cmdRecord");
         QCOMPARE(rig.boxes.texts(), QStringList(u"无法开始记录。"_s));
         QVERIFY(!rig.button("cmdRecord")->isChecked() && rig.status() == u"记录未能开始"_s);
+    }
+
+    // A screen reader's Toggle on 记录 starts and ends the recording as a click does.
+    void recordingToggledByAScreenReader()
+    {
+        QTemporaryDir documents;
+        ConsoleFixture rig;
+        rig.form()->setDocumentsFolder(documents.path());
+        QAccessibleActionInterface* actions =
+            QAccessible::queryAccessibleInterface(rig.button("cmdRecord"))->actionInterface();
+        const QString name = u"行驶记录-20261207-090503.csv"_s;
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(rig.status(), u"正在记录："_s + name);
+        QVERIFY(QFile::exists(documents.filePath(u"smartcar-console/"_s + name)));
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(rig.status(), u"记录已保存："_s + name);
+        QVERIFY(!rig.button("cmdRecord")->isChecked());
     }
 
     void readingReachesTrendListAndRecording()

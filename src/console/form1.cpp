@@ -105,7 +105,9 @@ void Form1::connectHandlers()
     on(Left, &QPushButton::clicked, &Form1::Left_Click);
     on(Right, &QPushButton::clicked, &Form1::Right_Click);
     on(Send, &QPushButton::clicked, &Form1::Send_Click);
-    on(Check1, &QCheckBox::clicked, &Form1::Check1_Click);
+    // The box stands for the car's ranging: every change of its state, whether by a click, the
+    // keyboard or a screen reader's Toggle, tells the car.
+    on(Check1, &QCheckBox::toggled, &Form1::Check1_Click);
     on(cmdOpenCOM, &QPushButton::clicked, &Form1::cmdOpenCOM_Click);
     on(cmdStart, &QPushButton::clicked, &Form1::cmdStart_Click);
     on(cmdEnd, &QPushButton::clicked, &Form1::cmdEnd_Click);

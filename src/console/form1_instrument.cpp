@@ -52,7 +52,9 @@ void Form1::buildInstrument()
                        song9);
     cmdRecord->setCheckable(true);
     cmdRecord->setToolTip(QStringLiteral("把通信记录写入“文档/smartcar-console”下的 CSV 文件"));
-    connect(cmdRecord, &QPushButton::clicked, this, [this] { run([this] { cmdRecord_Click(); }); });
+    // The button stands for the recording: every change of its state, however made (a click,
+    // a screen reader's Toggle), makes the recording follow it.
+    connect(cmdRecord, &QPushButton::toggled, this, [this] { run([this] { cmdRecord_Click(); }); });
     // Red while it records, so that a running recording is seen at a glance.
     connect(cmdRecord, &QPushButton::toggled, cmdRecord, [record = cmdRecord](bool on) {
         QPalette pal = record->palette();
@@ -95,6 +97,8 @@ void Form1::setDocumentsFolder(const QString& documents)
     m_documents = documents;
 }
 
+// The recording follows the button. When the console itself lets the button up (a recording
+// that could not start or failed), the recording has already ended and nothing more happens.
 void Form1::cmdRecord_Click()
 {
     CsvRecorder& recorder = m_instrument->recorder();
