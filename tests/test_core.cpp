@@ -5,6 +5,7 @@
 #include "common/numbers.h"
 #include "common/pacedwait.h"
 #include "monitor/poll.h"
+#include "monitor/silence.h"
 #include "monitor/tickorder.h"
 #include "support/checks.h"
 
@@ -55,6 +56,16 @@ void checkReading(const std::function<T(QStringView)>& read)
 }
 } // namespace
 
+// A poll tick as the silence watch sees it, and what it should change on show.
+struct SilenceStep
+{
+    qint64 ms;
+    bool anyByte;
+    bool began = false;
+    bool ended = false;
+    int seconds = 0;
+};
+
 // What happened to the line between two runs of bytes the car read.
 enum class LineEvent { Nothing, Lost, Reopened };
 
@@ -102,6 +113,33 @@ private slots:
 
     // What the car makes of the next byte after what reached it, told by what a brake must be
     // written as to be read as a brake.
+    // Monitoring starts at 0 with a car that says nothing; silence begins past one second,
+    // its seconds are shown as they change, and any byte ends it.
+    void silenceSeenOnceASecond()
+    {
+        const QList<SilenceStep> steps = {
+            {500, false},
+            {1000, false},
+            {1100, false, true, false, 1},
+            {1900, false},
+            {2000, false, false, false, 2},
+            {2050, true, false, true},
+            {3050, false},
+            {3051, false, true, false, 1},
+        };
+        Silence silence;
+        silence.restart(0);
+        for (const SilenceStep& step : steps) {
+            const Silence::Seen seen = silence.tick(step.anyByte, step.ms);
+            QCOMPARE(seen.began, step.began);
+            QCOMPARE(seen.ended, step.ended);
+            QCOMPARE(seen.seconds, step.seconds);
+        }
+        QVERIFY(silence.silent());
+        QVERIFY(silence.takeGap()); // the byte at 2050 came after a silence
+        QVERIFY(!silence.takeGap());
+    }
+
     void carReadsTheStream_data()
     {
         using enum LineEvent;

@@ -1,6 +1,8 @@
 // Monitoring through the real window, Timer1 ticking for real. Readings and the lamp: test_core.
 #include "console/colours.h"
+#include "console/instrumentpanel.h"
 #include "console/shape.h"
+#include "console/speedtrend.h"
 #include "support/consolefixture.h"
 
 #include <QMessageBox>
@@ -23,6 +25,19 @@ struct Rig : ConsoleFixture
         open(0);
     }
     QString shown() const { return get<QLabel>("lblValue")->text(); }
+    bool shownGrey() const
+    {
+        return get<QLabel>("lblValue")->palette().color(QPalette::WindowText)
+            == QColor(128, 128, 128);
+    }
+    // The traffic rows so far, once the list has taken them.
+    const TrafficLog& listed(int atLeast) const
+    {
+        const TrafficLog* log = get<InstrumentPanel>("InstrumentPanel")->log();
+        // The caller compares what came, so a time-out shows there.
+        static_cast<void>(QTest::qWaitFor([&] { return log->rowCount() >= atLeast; }));
+        return *log;
+    }
     bool lit() const { return get<Shape>("LED1")->fillColor() == kLampGreen; }
     int buffered() const { return get<CommPort>("MSComm1")->inBufferCount(); }
     bool feed(const QByteArray& b, PtyPair* car = nullptr) // two ticks: the second reads `b`
@@ -65,10 +80,14 @@ private slots:
         Rig rig;
         rig.edit("delaytime")->setText(u"1O"_s);
         rig.click("cmdStart");
-        // Failing again and again makes no box; the byte is read before the failing step.
-        QVERIFY(rig.feed(bytes({0x3C})));
+        // Failing again and again makes no box; the byte is read before the failing step, and
+        // listed with the lamp as the failed tick left it: dark.
+        QVERIFY(rig.feed(bytes({0x41})));
         QCOMPARE(rig.status(), u"接收失败：类型不匹配：「采样间隔」不是数字"_s);
         QVERIFY(rig.shown().isEmpty() && rig.buffered() == 0);
+        QVERIFY(!rig.lit());
+        QCOMPARE(rig.listed(1).row(0).bytes, bytes({0x41}));
+        QVERIFY(!rig.listed(1).row(0).lampLit);
         // A port change stops the poll and closes the port, and leaves cmdStart enabled.
         rig.edit("delaytime")->setText(u"10"_s);
         rig.pick(1);
@@ -150,6 +169,40 @@ private slots:
         QCOMPARE(rig.status(), status);
         QCOMPARE(banner->text() == u"欢迎使用", welcomeBack);
         QCOMPARE(rig.button("cmdStart")->text(), button);
+    }
+
+    // A car that stops sending is seen as silent after a second: the reading greys, the lamp
+    // keeps its state, the status counts the seconds and the list shows the silence once. The
+    // first byte puts it all back; the trend leaves the silence as a gap. Nothing is sent.
+    void silentCarSeenAsSilent()
+    {
+        Rig rig;
+        rig.click("cmdStart");
+        QVERIFY(rig.feed(bytes({0x41})));
+        QVERIFY(!rig.shownGrey() && rig.lit());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.status(), u"已 1 秒未收到小车的数据"_s, 5000);
+        QVERIFY(rig.shownGrey());
+        QVERIFY(rig.lit());
+        // Several bytes in one poll make no reading, but the line is alive.
+        QVERIFY(rig.feed(bytes({0x12, 0x34})));
+        QCOMPARE(rig.status(), kConnected);
+        QVERIFY(rig.shownGrey());
+        QVERIFY(rig.feed(bytes({0x3C})));
+        QCOMPARE(rig.shown(), u"60R/Min"_s);
+        QVERIFY(!rig.shownGrey());
+
+        QStringList meanings;
+        const TrafficLog& log = rig.listed(4);
+        for (int i = 0; i < log.rowCount(); ++i)
+            meanings << trafficMeaning(log.row(i));
+        QCOMPARE(meanings,
+                 QStringList(
+                     {u"读数 65R/Min"_s, u"无数据"_s, u"2 个字节，无读数"_s, u"读数 60R/Min"_s}));
+        const SpeedHistory& trend = rig.get<SpeedTrend>("Trend")->history();
+        QCOMPARE(trend.size(), 2);
+        QVERIFY(trend.at(1).afterGap);
+        rig.click("Stop");
+        QCOMPARE(rig.car1.read(1), bytes({0x87}));
     }
 
     void tickTouchesNothingOfAWindowExitedInItsWait()

@@ -2,6 +2,7 @@
 
 #include "common/failure.h"
 #include "console/surroundings.h"
+#include "monitor/silence.h"
 #include "monitor/tickorder.h"
 
 #include <QByteArray>
@@ -14,6 +15,7 @@
 
 class QAction;
 class QCheckBox;
+class QDateTime;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -107,6 +109,8 @@ private:
     void onStillWaiting(const QString& cause);
     // Greys the last reading out, or gives a new one its own look.
     void showReadingStale(bool stale);
+    void startPoll();
+    void showSilence(const Silence::Seen& seen);
 
     void setStatus(const QString& text);
     // PacedWait for this window: false when the window was released or the program is
@@ -121,10 +125,11 @@ private:
     static void showWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& make);
 
     void buildInstrument();
-    // Bytes the poll has read, with the lamp as the poll leaves it once it shows them.
-    void noteReceived(const QByteArray& bytes, bool lampLit);
-    // A reading the poll has just shown, and whether it lit the lamp.
-    void noteReading(quint8 reading, bool alarm);
+    // Bytes the poll read at `at` (none: the car fell silent), with the lamp as it is now.
+    void noteReceived(const QDateTime& at, const QByteArray& bytes);
+    // A reading the poll has just shown, whether it lit the lamp, and whether it is the first
+    // after a silence.
+    void noteReading(quint8 reading, bool alarm, bool afterGap);
     void onRecordingFailed();
 
     void writeCommand();
@@ -201,6 +206,7 @@ private:
     QString m_documents;
 
     TickOrder m_ticks; // what a poll tick that finishes late may still do
+    Silence m_silence; // whether the monitored car has stopped sending
     WallClock m_now;   // the time of day the status bar, the traffic list and the recording use
     int m_handlerDepth = 0;
     bool m_released = false;

@@ -132,7 +132,7 @@ void Form1::onReconnected(const QString& device)
     cmdStart->setEnabled(true);
     m_ticks.forgetFailure(); // ticks started while waiting failed on the closed port
     if (m_resumeMonitoring && !Timer1->isActive()) {
-        Timer1->start();
+        startPoll();
         cmdStart->setText(QStringLiteral("停止检测"));
     }
     m_resumeMonitoring = false;

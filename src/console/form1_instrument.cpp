@@ -77,14 +77,14 @@ void Form1::buildInstrument()
             });
 }
 
-void Form1::noteReceived(const QByteArray& bytes, bool lampLit)
+void Form1::noteReceived(const QDateTime& at, const QByteArray& bytes)
 {
-    m_instrument->note({m_now(), TrafficRow::Direction::Received, bytes, {}, lampLit, {}});
+    m_instrument->note({at, TrafficRow::Direction::Received, bytes, {}, m_lampLit, {}});
 }
 
-void Form1::noteReading(quint8 reading, bool alarm)
+void Form1::noteReading(quint8 reading, bool alarm, bool afterGap)
 {
-    Trend->addReading(reading, alarm);
+    Trend->addReading(reading, alarm, afterGap);
 }
 
 void Form1::cmdTraffic_Click()

@@ -6,9 +6,12 @@
 #include "monitor/poll.h"
 #include "serial/commport.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace smartcar {
@@ -17,6 +20,13 @@ namespace {
 constexpr int kBinaryInput = 1;
 // The grey of a reading taken before the device went; lblValue's own colour is kAlertRed.
 const QColor kStaleGrey(128, 128, 128);
+
+qint64 monotonicMs()
+{
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
+}
 } // namespace
 
 void Form1::cmdStart_Click()
@@ -26,7 +36,7 @@ void Form1::cmdStart_Click()
     if (Timer1->isActive())
         Timer1->stop();
     else
-        Timer1->start();
+        startPoll();
 
     if (Timer1->isActive()) {
         cmdStart->setText(QStringLiteral("停止检测"));
@@ -38,6 +48,12 @@ void Form1::cmdStart_Click()
     }
 }
 
+void Form1::startPoll()
+{
+    Timer1->start();
+    m_silence.restart(monotonicMs());
+}
+
 void Form1::Timer1_Timer()
 {
     // Ticks may overlap (see TickOrder); one that finishes late never covers a newer reading
@@ -47,16 +63,23 @@ void Form1::Timer1_Timer()
     int waiting = 0;
     std::optional<quint8> reading;
     bool alarm = false;
+    QByteArray bytes;
+    QDateTime readAt;
+    // However the tick ends, its bytes are listed and recorded with the lamp as the tick left
+    // it: lit only if it showed a reading that lit it.
+    const auto listBytes = qScopeGuard([&] {
+        if (!bytes.isEmpty())
+            noteReceived(readAt, bytes);
+    });
     try {
         MSComm1->setInputMode(kBinaryInput);
         waiting = MSComm1->inBufferCount();
-        const QByteArray bytes = MSComm1->input();
+        bytes = MSComm1->input();
+        readAt = m_now();
+        showSilence(m_silence.tick(!bytes.isEmpty(), monotonicMs()));
         reading = readingOf(bytes);
-        // Judged once, against the alarm speed at the time of the reading: the traffic row
-        // records the lamp as this tick leaves it once it has shown the reading.
+        // Judged once, against the alarm speed at the time of the reading.
         alarm = reading && isAlarm(*reading, MaxSpeed->text());
-        if (!bytes.isEmpty())
-            noteReceived(bytes, m_lampLit || alarm);
         const qint32 interval = samplingInterval(delaytime->text());
         if (!waitPaced(interval))
             return;
@@ -71,8 +94,9 @@ void Form1::Timer1_Timer()
 
     // The tick succeeded: the port was read and the whole interval waited. The first success
     // that began after the latest failure takes the failure off the status panel, as long as
-    // monitoring is still on; stopping, a port change or an unplug leave their own text.
-    if (m_ticks.succeeded(tick) && Timer1->isActive())
+    // monitoring is still on and the car is not silent; stopping, a port change or an unplug
+    // leave their own text.
+    if (m_ticks.succeeded(tick) && Timer1->isActive() && !m_silence.silent())
         setStatus(QStringLiteral("智能车连接成功"));
 
     // The count is the one taken before the wait. A port change inside the wait may have
@@ -87,7 +111,20 @@ void Form1::Timer1_Timer()
         m_lampLit = true;
         LED1->setFillColor(kLampGreen);
     }
-    noteReading(*reading, alarm);
+    noteReading(*reading, alarm, m_silence.takeGap());
+}
+
+void Form1::showSilence(const Silence::Seen& seen)
+{
+    // The last reading is no longer the car's speed; the lamp keeps what the last one did.
+    if (seen.began) {
+        showReadingStale(true);
+        noteReceived(m_now(), {});
+    }
+    if (seen.ended)
+        setStatus(QStringLiteral("智能车连接成功"));
+    if (seen.seconds > 0)
+        setStatus(QStringLiteral("已 %1 秒未收到小车的数据").arg(seen.seconds));
 }
 
 void Form1::showReadingStale(bool stale)

@@ -42,9 +42,9 @@ void SpeedTrend::setRunning(std::function<bool()> running)
     onClock();
 }
 
-void SpeedTrend::addReading(quint8 speed, bool alarm)
+void SpeedTrend::addReading(quint8 speed, bool alarm, bool afterGap)
 {
-    m_history.add({m_clock.elapsed(), speed, alarm});
+    m_history.add({m_clock.elapsed(), speed, alarm, afterGap});
     requestPaint();
 }
 
@@ -200,8 +200,12 @@ void SpeedTrend::paintEvent(QPaintEvent*)
     }
     p.setClipRect(plot);
     QPainterPath trace(points.first().pos);
-    for (qsizetype i = 1; i < points.size(); ++i)
-        trace.lineTo(points[i].pos);
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        if (points[i].afterGap)
+            trace.moveTo(points[i].pos);
+        else
+            trace.lineTo(points[i].pos);
+    }
     p.setPen(QPen(kTrace, 1.5));
     p.setBrush(Qt::NoBrush);
     p.drawPath(trace);
@@ -212,11 +216,14 @@ void SpeedTrend::paintEvent(QPaintEvent*)
         if (pt.alarm)
             p.drawEllipse(pt.pos, 2.5, 2.5);
     }
-    // A lone reading has no line to show it.
-    if (points.size() == 1 && !points.first().alarm) {
-        p.setBrush(kTrace);
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(points.first().pos, 2, 2);
+    // A lone reading, alone on the plot or between two silences, has no line to show it.
+    p.setBrush(kTrace);
+    p.setPen(Qt::NoPen);
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const bool lone = (i == 0 || points[i].afterGap)
+            && (i + 1 == points.size() || points[i + 1].afterGap);
+        if (lone && !points[i].alarm)
+            p.drawEllipse(points[i].pos, 2, 2);
     }
 }
 

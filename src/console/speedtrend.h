@@ -26,7 +26,9 @@ public:
 
     // Asked a few times a second whether the clock runs.
     void setRunning(std::function<bool()> running);
-    void addReading(quint8 speed, bool alarm);
+    // `afterGap`: the first reading after the car fell silent, which no line joins to the one
+    // before, so that the silence shows as a gap.
+    void addReading(quint8 speed, bool alarm, bool afterGap = false);
     // The alarm speed as the lamp reads it; drawn as a dashed line where it lies in 0 to 255.
     void setAlarmSpeed(double speed);
     int spanSeconds() const { return m_spanSeconds; }

@@ -48,7 +48,7 @@ QList<TrendPoint> trendPoints(const SpeedHistory& history, qint64 nowMs, qint64 
         const TimedReading& r = history.at(i);
         const double age = double(std::max<qint64>(nowMs - r.ms, 0));
         const double x = plot.right() - age / double(spanMs) * plot.width();
-        points.append({QPointF(x, trendY(r.speed, plot)), r.alarm});
+        points.append({QPointF(x, trendY(r.speed, plot)), r.alarm, r.afterGap});
     }
     return points;
 }

@@ -15,6 +15,7 @@ struct TimedReading
     qint64 ms = 0;    // on a monotonic clock
     quint8 speed = 0; // R/Min
     bool alarm = false;
+    bool afterGap = false; // the first after the car fell silent: no line leads to it
 };
 
 // The newest readings, at most a fixed number of them: once full, each new reading replaces
@@ -45,6 +46,7 @@ struct TrendPoint
 {
     QPointF pos;
     bool alarm = false;
+    bool afterGap = false;
 };
 
 // The plot's value axis: 0 at the bottom, the largest reading a byte can carry at the top.

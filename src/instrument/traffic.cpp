@@ -107,6 +107,8 @@ QString trafficMeaning(const TrafficRow& row)
         return QStringLiteral("失败：") + row.failure;
     const QByteArray& b = row.bytes;
     if (row.direction == TrafficRow::Direction::Received) {
+        if (b.isEmpty())
+            return QStringLiteral("无数据"); // the car fell silent
         if (const std::optional<quint8> reading = readingOf(b))
             return QStringLiteral("读数 ") + speedCaption(*reading);
         // The poll shows only a tick that read exactly one byte.

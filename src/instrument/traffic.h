@@ -38,7 +38,8 @@ std::optional<int> readingSpeed(const TrafficRow& row);
 QString directionText(TrafficRow::Direction direction);
 
 // What a row means, in the operator's terms: "前进，速度 120", "冷制动", "读数 60R/Min",
-// "失败：发送超时：线路忙，此帧未发送". A send is read as the car reads it: after a speed code
+// "失败：发送超时：线路忙，此帧未发送", "无数据" for a received row with no bytes (the car fell
+// silent). A send is read as the car reads it: after a speed code
 // sent alone, "前进的速度字节，速度 174" for an 87; "填充字节（前进，速度 0）；冷制动" for the
 // brake the console sent after a filler.
 QString trafficMeaning(const TrafficRow& row);
