@@ -143,6 +143,22 @@ private slots:
         QCOMPARE(log.index(0, TrafficLog::BytesColumn).data().toString(), u"0F"_s);
         QCOMPARE(log.index(9, TrafficLog::TimeColumn).data().toString(), u"09:05:03.042"_s);
         QCOMPARE(log.index(9, TrafficLog::MeaningColumn).data().toString(), u"读数 24R/Min"_s);
+
+        // A batch of exactly the capacity meets a log not yet grown to it, partly filled.
+        TrafficLog small(4);
+        next = 0;
+        for (int n : {3, 4, 2, 3}) {
+            std::vector<TrafficRow> rows;
+            for (int i = 0; i < n; ++i)
+                rows.push_back(row(Direction::Received, QByteArray(1, char(next++))));
+            small.take(rows);
+            QList<int> kept;
+            for (int i = 0; i < small.rowCount(); ++i)
+                kept << small.row(i).bytes.at(0);
+            QCOMPARE(kept.size(), qMin(next, 4));
+            QCOMPARE(kept.last(), next - 1);
+            QCOMPARE(kept.first(), next - kept.size());
+        }
     }
 
     void recordingHoldsTheRun()

@@ -101,6 +101,29 @@ private slots:
         QCOMPARE(fx.boxes.texts().size(), 1);
     }
 
+    // The car's program is killed outright and leaves its link behind, leading to a name that
+    // now belongs to someone else's terminal: the console keeps waiting and sends nothing there.
+    void linkLeftBehindNotFollowedToAnotherTerminal()
+    {
+        QTemporaryDir links;
+        PtyPair car;
+        PtyPair someoneElse;
+        const QString name = links.filePath(u"pts-name"_s); // stands for the terminal's number
+        const QString link = links.filePath(u"car"_s);
+        QVERIFY(QFile::link(car.slavePath(), name) && QFile::link(name, link));
+        ConsoleFixture fx;
+        fx.mapPort(6, link);
+        QVERIFY(fx.open(5));
+        car.vanish();
+        QTRY_COMPARE(fx.status(), kWaiting);
+        QVERIFY(QFile::remove(name) && QFile::link(someoneElse.slavePath(), name));
+        QTest::qWait(3 * int(Reconnect::kLookInterval.count())); // a few looks go by
+        QVERIFY(!fx.portOpen());
+        QCOMPARE(fx.status(), kWaiting);
+        fx.click("Stop");
+        QVERIFY(someoneElse.drain().isEmpty());
+    }
+
     void operatorGivesUpWaiting_data()
     {
         QTest::addColumn<GivingUp>("how");

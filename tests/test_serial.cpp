@@ -28,13 +28,13 @@ namespace {
 constexpr quint16 kFtdi = 0x0403, kFt232 = 0x6001, kWch = 0x1a86, kCh340 = 0x7523;
 
 const auto ftdi = [](const QString& path, const QString& serial) {
-    return DeviceIdentity{path, kFtdi, kFt232, serial};
+    return DeviceIdentity{path, kFtdi, kFt232, serial, {}};
 };
 const auto ch340 = [](const QString& path, const QString& serial = {}) {
-    return DeviceIdentity{path, kWch, kCh340, serial};
+    return DeviceIdentity{path, kWch, kCh340, serial, {}};
 };
 // A Bluetooth link, a pseudo-terminal behind a link: nothing known but the path.
-const auto bare = [](const QString& path) { return DeviceIdentity{path, {}, {}, {}}; };
+const auto bare = [](const QString& path) { return DeviceIdentity{path, {}, {}, {}, {}}; };
 
 // One answer of the line's write(2): the first `taken` bytes really written, or, with an
 // `error`, that errno and nothing taken.
@@ -251,6 +251,20 @@ private slots:
                               dir.filePath(u"ttyS4"_s) + u"（未发现设备）"_s}));
     }
 
+    // A variable naming a link claims the adapter behind it too: no second entry gets it.
+    void overrideClaimsTheDeviceItLeadsTo()
+    {
+        QTemporaryDir dir;
+        const QString adapter = dir.filePath(u"ttyUSB0"_s);
+        const QString byId = dir.filePath(u"usb-car-if00"_s);
+        QFile node(adapter);
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(adapter, byId));
+        const PortMap ports(dir.path(), {{3, byId}});
+        QCOMPARE(ports.deviceForPort(3), byId);
+        QCOMPARE(ports.deviceForPort(4), QString());
+    }
+
     // For the listed entries only; set but empty is as if unset.
     void operatorsVariablesOverrideEntries()
     {
@@ -415,8 +429,8 @@ private slots:
             << ftdi(usb0, u"A50285BI"_s) << QList{ftdi(usb0, u"B1"_s), ftdi(usb1, u"A50285BI"_s)}
             << Outcome::Found;
         QTest::newRow("vendorChangedBehindTheSameSerial")
-            << ftdi(usb0, u"A50285BI"_s) << QList{DeviceIdentity{usb0, kWch, kFt232, u"A50285BI"_s}}
-            << Outcome::None;
+            << ftdi(usb0, u"A50285BI"_s)
+            << QList{DeviceIdentity{usb0, kWch, kFt232, u"A50285BI"_s, {}}} << Outcome::None;
         QTest::newRow("twoAdaptersWithTheRememberedSerialOpenNeither")
             << ftdi(usb0, u"A50285BI"_s)
             << QList{ftdi(usb1, u"A50285BI"_s), ftdi(u"/dev/ttyUSB2"_s, u"A50285BI"_s)}
@@ -433,6 +447,17 @@ private slots:
         // An unknown vendor is no wildcard, and without a serial the model still counts.
         QTest::newRow("linkNowLeadingToAUsbAdapter")
             << bare(link) << QList{ch340(link)} << Outcome::None;
+        // A link is followed again only once it has been made anew, never when left behind.
+        const auto linkMade = [&](const QString& made) {
+            return DeviceIdentity{link, {}, {}, {}, made};
+        };
+        QTest::newRow("linkLeftBehindNeverFollowed")
+            << linkMade(u"7:100"_s) << QList{bare(usb0), linkMade(u"7:100"_s)} << Outcome::None;
+        QTest::newRow("linkMadeAnewFollowed")
+            << linkMade(u"7:100"_s) << QList{bare(usb0), linkMade(u"9:200"_s)} << Outcome::Found;
+        QTest::newRow("pathsComparedInTheirCleanForm")
+            << bare(u"/dev//rfcomm0"_s) << QList{bare(usb0), bare(u"/dev/rfcomm0"_s)}
+            << Outcome::Found;
     }
 
     void sameDevice()
@@ -445,9 +470,27 @@ private slots:
         QCOMPARE(match.index, qsizetype(outcome == Outcome::Found ? 1 : -1));
     }
 
+    // What tells a link made anew from one left behind is the link's own making, not where
+    // it leads.
+    void linkIdentifiedAsMade()
+    {
+        QTemporaryDir dir;
+        PtyPair car;
+        const QString link = dir.filePath(u"car"_s);
+        QVERIFY(QFile::link(car.slavePath(), link));
+        const DeviceIdentity first = identifyDevice(link);
+        QVERIFY(!first.link.isEmpty());
+        QCOMPARE(identifyDevice(link), first);
+        QVERIFY(QFile::remove(link) && QFile::link(car.slavePath(), link));
+        QVERIFY(identifyDevice(link).link != first.link);
+        QVERIFY(identifyDevice(car.slavePath()).link.isEmpty());
+    }
+
     void bareTerminalNumbersAreNeverLookedFor()
     {
         QVERIFY(!mayReconnect(bare(u"/dev/pts/3"_s)));
+        QVERIFY(!mayReconnect(bare(u"/dev//pts/0"_s)));
+        QVERIFY(!mayReconnect(bare(u"/dev/./pts/0"_s)));
         QVERIFY(mayReconnect(bare(u"/tmp/car"_s)));
         QVERIFY(!mayReconnect(bare(QString())));
     }

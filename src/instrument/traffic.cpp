@@ -139,10 +139,16 @@ void TrafficLog::take(std::vector<TrafficRow>& rows)
     }
     beginInsertRows({}, m_size, m_size + incoming - 1);
     for (auto it = rows.begin() + skipped; it != rows.end(); ++it) {
-        if (m_slots.size() < size_t(m_capacity))
-            m_slots.push_back(std::move(*it));
-        else
+        if (size_t(m_size) < m_slots.size()) {
             m_slots[slot(m_size)] = std::move(*it);
+        } else if (m_first == 0) {
+            m_slots.push_back(std::move(*it));
+        } else {
+            // Every slot is taken and the ring may still grow: the newest goes in just before
+            // the oldest, which moves up by one.
+            m_slots.insert(m_slots.begin() + qsizetype(m_first), std::move(*it));
+            ++m_first;
+        }
         ++m_size;
     }
     endInsertRows();

@@ -1,7 +1,12 @@
 #include "serial/devicematch.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 namespace smartcar {
 
@@ -12,19 +17,46 @@ bool sameModel(const DeviceIdentity& a, const DeviceIdentity& b)
     return a.vendor == b.vendor && a.product == b.product;
 }
 
+bool samePath(const QString& a, const QString& b)
+{
+    return QDir::cleanPath(a) == QDir::cleanPath(b);
+}
+
 bool isSameDevice(const DeviceIdentity& remembered, const DeviceIdentity& candidate)
 {
     const QString serial = usableSerial(remembered.serial);
     if (!serial.isEmpty())
         return usableSerial(candidate.serial) == serial && sameModel(remembered, candidate);
-    return usableSerial(candidate.serial).isEmpty() && candidate.path == remembered.path
-        && sameModel(remembered, candidate);
+    const bool linkMadeAnew = remembered.link.isEmpty() || candidate.link != remembered.link;
+    return usableSerial(candidate.serial).isEmpty() && samePath(candidate.path, remembered.path)
+        && sameModel(remembered, candidate) && linkMadeAnew;
+}
+
+// The link at `path` as made, or empty when `path` is no link.
+QString linkAt(const QString& path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return {};
+#else
+    struct stat link;
+    if (::lstat(QFile::encodeName(path).constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return {};
+    return QStringLiteral("%1:%2.%3")
+        .arg(link.st_ino)
+        .arg(link.st_ctim.tv_sec)
+        .arg(link.st_ctim.tv_nsec, 9, 10, QLatin1Char('0'));
+#endif
+}
+
+DeviceIdentity bareIdentity(const QString& path)
+{
+    return DeviceIdentity{path, {}, {}, {}, linkAt(path)};
 }
 
 DeviceIdentity identityOf(const QString& path, const QSerialPortInfo& info)
 {
-    DeviceIdentity id;
-    id.path = path;
+    DeviceIdentity id = bareIdentity(path);
     if (info.hasVendorIdentifier())
         id.vendor = info.vendorIdentifier();
     if (info.hasProductIdentifier())
@@ -68,7 +100,7 @@ bool mayReconnect(const DeviceIdentity& remembered)
 #ifdef Q_OS_WIN
     return true;
 #else
-    return !remembered.path.startsWith(QLatin1String("/dev/pts/"));
+    return !QDir::cleanPath(remembered.path).startsWith(QLatin1String("/dev/pts/"));
 #endif
 }
 
@@ -95,7 +127,7 @@ DeviceIdentity identifyDevice(const QString& path)
                 return identityOf(path, info);
         }
     }
-    return DeviceIdentity{path, {}, {}, {}};
+    return bareIdentity(path);
 }
 
 QList<DeviceIdentity> presentDevices(const DeviceIdentity& remembered)
@@ -112,13 +144,13 @@ QList<DeviceIdentity> presentDevices(const DeviceIdentity& remembered)
     const bool atRememberedPath = !rememberedNode.isEmpty();
 #endif
     if (atRememberedPath)
-        present << DeviceIdentity{remembered.path, {}, {}, {}};
+        present << bareIdentity(remembered.path);
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : ports) {
         const QString path = listedPath(info);
         if (atRememberedPath && path == rememberedNode)
             present.first() = identityOf(remembered.path, info);
-        else if (anySerial || path == remembered.path)
+        else if (anySerial || samePath(path, remembered.path))
             present << identityOf(path, info);
     }
     return present;

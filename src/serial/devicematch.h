@@ -15,6 +15,9 @@ struct DeviceIdentity
     std::optional<quint16> vendor;
     std::optional<quint16> product;
     QString serial; // empty when the device reports none
+    // When the path is a symbolic link: the link itself as made (its inode and change time),
+    // so that a link made anew tells from one left behind. Empty for anything else.
+    QString link;
 
     friend bool operator==(const DeviceIdentity&, const DeviceIdentity&) = default;
 };
@@ -24,9 +27,9 @@ struct DeviceIdentity
 QString usableSerial(const QString& reported);
 
 // Whether a device that went away may be looked for at all. A bare pseudo-terminal
-// (/dev/pts/<n>) may not: its number is handed to the next terminal that asks for one, and
-// that terminal is not the car. A link to one is fine, since whoever owns the link points it
-// at the car again.
+// (/dev/pts/<n>, in whatever spelling of the path) may not: its number is handed to the next
+// terminal that asks for one, and that terminal is not the car. A link to one is fine, since
+// whoever owns the link makes it anew for the car (findSameDevice follows no other).
 bool mayReconnect(const DeviceIdentity& remembered);
 
 struct DeviceMatch
@@ -42,9 +45,11 @@ struct DeviceMatch
 
 // Which of the present devices is the remembered one. With a serial number it is the device
 // with the same number, vendor and product, wherever it appears (an adapter replugged as
-// ttyUSB1 instead of ttyUSB0). Without one, only the same path with the same vendor and
-// product, neither known counting as the same (a Bluetooth link, a pseudo-terminal behind a
-// link), and with no serial number there either. Anything else is another device.
+// ttyUSB1 instead of ttyUSB0). Without one, only the same path (compared in its clean form)
+// with the same vendor and product, neither known counting as the same (a Bluetooth link, a
+// pseudo-terminal behind a link), and with no serial number there either; a link there must
+// have been made anew since: one left behind still leads to the old name, which may belong to
+// someone else's terminal by now. Anything else is another device.
 DeviceMatch findSameDevice(const DeviceIdentity& remembered, const QList<DeviceIdentity>& present);
 
 // The device at `path` as it is now, with what the system's port list knows of it.

@@ -125,15 +125,27 @@ QMap<int, QString> portOverrides()
 QStringList assignPortDevices(const QString& directory, const QStringList& present,
                               const QMap<int, QString>& overrides)
 {
+    // An override claims its path and the node it leads to: a by-id link taken for COM3 must
+    // not hand the adapter behind it to COM4 as well.
     QStringList claimed;
-    for (const QString& device : overrides)
+    for (const QString& device : overrides) {
         claimed << QDir::cleanPath(device);
+        const QString node = QFileInfo(device).canonicalFilePath();
+        if (!node.isEmpty())
+            claimed << node;
+    }
+    const auto isClaimed = [&](const QString& path) {
+        if (claimed.contains(path))
+            return true;
+        const QString node = QFileInfo(path).canonicalFilePath();
+        return !node.isEmpty() && claimed.contains(node);
+    };
 
     std::vector<DeviceName> adapters;
     std::vector<DeviceName> links;
     for (const QString& name : present) {
         const auto parsed = parseDeviceName(name);
-        if (!parsed || claimed.contains(joinPath(directory, name)))
+        if (!parsed || isClaimed(joinPath(directory, name)))
             continue;
         (parsed->kind == DeviceKind::Link ? links : adapters).push_back(*parsed);
     }
