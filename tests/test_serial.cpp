@@ -65,6 +65,27 @@ protected:
 
 } // namespace
 
+// Runs `step` as the user "nobody" when the test runs as root, which may open and read
+// anything; the saved id lets it back, and its groups are put back.
+template <typename Step>
+auto asNobody(Step step)
+{
+    const bool root = ::geteuid() == 0;
+    QList<gid_t> groups(::getgroups(0, nullptr));
+    if (::getgroups(int(groups.size()), groups.data()) != groups.size())
+        qFatal("cannot read the groups");
+    if (root
+        && !(::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 0) == 0
+             && ::setresuid(65534, 65534, 0) == 0))
+        qFatal("cannot become nobody");
+    const auto result = step();
+    if (root
+        && !(::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0
+             && ::setgroups(size_t(groups.size()), groups.data()) == 0))
+        qFatal("cannot be root again");
+    return result;
+}
+
 using Overrides = QMap<int, QString>; // SMARTCAR_COM<n> by n
 
 // Another program's lock file for the line the console is about to open, in a lock folder of
@@ -291,20 +312,10 @@ private slots:
         QVERIFY(QFile::link(dir.filePath(u"gone"_s), device));
         QCOMPARE(explain(), u"未找到设备 %1：请检查适配器是否已插好。"_s.arg(device));
 
-        // A node the user may not open, its group read from the node; root opens any node, so it
-        // is "nobody" for the moment (the saved id lets it back, its groups are put back).
+        // A node the user may not open, its group read from the node.
         QVERIFY(QFile::remove(device) && QFile(device).open(QIODevice::WriteOnly)
                 && QFile::setPermissions(device, {}));
-        const bool root = ::geteuid() == 0;
-        QList<gid_t> groups(::getgroups(0, nullptr));
-        QVERIFY(::getgroups(int(groups.size()), groups.data()) == groups.size());
-        QVERIFY(!root
-                || (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 0) == 0
-                    && ::setresuid(65534, 65534, 0) == 0));
-        const QString refused = explain();
-        QVERIFY(!root
-                || (::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0
-                    && ::setgroups(size_t(groups.size()), groups.data()) == 0));
+        const QString refused = asNobody(explain);
         QCOMPARE(refused,
                  u"没有权限读写设备 %1，它属于 %2 组。\n"
                  u"请执行 sudo usermod -aG %2 $USER，然后注销并重新登录。"_s.arg(
@@ -323,6 +334,30 @@ private slots:
         // Once it is let go, the device itself shows nothing wrong: the open's own words stay.
         QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, lockDirs)),
                  u"无法打开设备 %1：EIO"_s.arg(device));
+    }
+
+    // A lock file the user may not read may be another user's live lock: the port does not
+    // open, and the operator is told whose file it is, never to delete it.
+    void unreadableLockSaysWhose()
+    {
+        QTemporaryDir dir;
+        QTemporaryDir locks;
+        for (const QTemporaryDir* d : {&dir, &locks})
+            QVERIFY(::chmod(QFile::encodeName(d->path()).constData(), 0755) == 0);
+        const QString device = dir.filePath(u"ttyUSB0"_s);
+        QVERIFY(QFile(device).open(QIODevice::WriteOnly));
+        const QString lockFile = locks.filePath(u"LCK..ttyUSB0"_s);
+        QFile lock(lockFile);
+        QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write("     12345\n") == 11);
+        lock.close();
+        QVERIFY(QFile::setPermissions(lockFile, {}));
+        const std::optional<OpenFailure> found = asNobody(
+            [&] { return lockedByOther(device, {locks.path()}); });
+        QVERIFY(found.has_value());
+        QCOMPARE(explainOpenFailure(*found),
+                 u"无法打开设备 %1。\n锁文件 %2 无法读取，它属于用户 %3，"
+                 u"可能是该用户正在使用这个设备：请先询问该用户或管理员。"_s.arg(
+                     device, lockFile, QFileInfo(lockFile).owner()));
     }
 
     void nodeThatIsNoLine_data()

@@ -183,7 +183,13 @@ std::optional<OpenFailure> lockedByOther(const QString& device, const QStringLis
             OpenFailure found;
             found.device = device;
             QFile lock(path);
-            const qint64 pid = lock.open(QIODevice::ReadOnly) ? lockedBy(lock.read(4096)) : 0;
+            if (!lock.open(QIODevice::ReadOnly)) {
+                found.cause = OpenFailure::Cause::LockUnreadable;
+                found.lockFile = path;
+                found.lockOwner = QFileInfo(path).owner();
+                return found;
+            }
+            const qint64 pid = lockedBy(lock.read(4096));
             if (pid == 0) {
                 found.cause = OpenFailure::Cause::BadLock;
                 found.lockFile = path;
@@ -282,6 +288,11 @@ QString explainOpenFailure(const OpenFailure& failure)
         return QStringLiteral("无法打开设备 %1。\n锁文件 %2 无法识别：若没有其他程序在用该设备，"
                               "可删除此文件。")
             .arg(device, failure.lockFile);
+    case OpenFailure::Cause::LockUnreadable:
+        return QStringLiteral("无法打开设备 %1。\n锁文件 %2 无法读取，它属于用户 %3，"
+                              "可能是该用户正在使用这个设备：请先询问该用户或管理员。")
+            .arg(device, failure.lockFile,
+                 failure.lockOwner.isEmpty() ? QStringLiteral("（未知）") : failure.lockOwner);
     case OpenFailure::Cause::NotSerial:
         return QStringLiteral("无法打开设备 %1：不是串口设备").arg(device);
     case OpenFailure::Cause::NoUsbAdapter:
