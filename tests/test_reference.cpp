@@ -1,4 +1,5 @@
 // The reference windows from the main window's menu: one of each at most, on their own.
+#include "console/helpdocument.h"
 #include "support/consolefixture.h"
 
 #include <QApplication>
@@ -93,6 +94,17 @@ private slots:
             QVERIFY(again && again->isVisible());
             again->close();
         }
+    }
+
+    // The technical-support window names help that is there: run from the build tree, the
+    // source tree's README.
+    void helpNamedIsThere()
+    {
+        ConsoleFixture fx;
+        fx.action("tech")->trigger();
+        const QString help = helpDocumentPath();
+        QVERIFY2(QFileInfo::exists(help), qPrintable(help));
+        QVERIFY(theWindow(1)->findChild<QLabel*>(u"Label2"_s)->text().endsWith(help));
     }
 
     void programEndsWithTheLastWindow()

@@ -23,11 +23,15 @@ QString helpDocumentPath()
     const QString relocated = QDir::cleanPath(programDir + QStringLiteral("/../share/doc/")
                                               + QStringLiteral(SMARTCAR_PACKAGE_NAME "/")
                                               + kReadme);
-    for (const QString& candidate : {installed, relocated, beside}) {
+    // Run from a build folder in the source tree (scripts/test, scripts/demo), the source's
+    // own README is the one there is.
+    const QString sourceTree = QDir::cleanPath(programDir + QStringLiteral("/../../") + kReadme);
+    for (const QString& candidate : {installed, relocated, beside, sourceTree}) {
         if (QFileInfo::exists(candidate))
             return candidate;
     }
-    return installed;
+    // Nowhere to be found: the document by its name, never a path to nothing.
+    return kReadme;
 #endif
 }
 
