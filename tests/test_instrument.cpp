@@ -9,12 +9,15 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <atomic>
 #include <csignal>
+#include <mutex>
 #include <sys/resource.h>
 
 namespace smartcar {
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -175,7 +178,8 @@ private slots:
         // A failure text from the system may hold anything a CSV field must quote.
         QVERIFY(rec.append(
             row(Direction::Sent, bytes({0x87}), u"设备 \"/dev/ttyUSB0\" 已断开, 请检查"_s)));
-        // Each row is in the file at once, before the recording stops.
+        // Each row reaches the file by itself, before the recording stops.
+        QVERIFY(rec.waitWritten(5s));
         QFile file(rec.filePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),
@@ -202,7 +206,9 @@ private slots:
         QTemporaryDir home;
         CsvRecorder rec;
         QVERIFY(rec.start(home.path(), kAt));
-        // The disk is full a few bytes on: the system refuses the rest of the file.
+        QVERIFY(rec.waitWritten(5s));
+        const qint64 header = QFileInfo(rec.filePath()).size();
+        // The disk is full a few bytes on: the system takes part of the row, then no more.
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -211,11 +217,51 @@ private slots:
             std::signal(SIGXFSZ, oldHandler);
         });
         rlimit full = old;
-        full.rlim_cur = rlim_t(QFileInfo(rec.filePath()).size() + 10);
+        full.rlim_cur = rlim_t(header + 10);
         QVERIFY(setrlimit(RLIMIT_FSIZE, &full) == 0);
-        QVERIFY(!rec.append(row(Direction::Sent, bytes({0x85, 0x60}))));
-        QVERIFY2(rec.error().startsWith(u"无法写入文件"), qPrintable(rec.error()));
+        QVERIFY(rec.append(row(Direction::Sent, bytes({0x85, 0x60}))));
+        QVERIFY(rec.waitWritten(5s));
+        QVERIFY(!rec.check());
+        QCOMPARE(rec.error(), u"无法写入文件 %1：磁盘空间不足（1 行未写入）"_s.arg(rec.filePath()));
         QVERIFY(!rec.isRecording() && !rec.append(row(Direction::Sent, bytes({0x87}))));
+        QCOMPARE(QFileInfo(rec.filePath()).size(), header); // no half row at the end
+    }
+
+    // A disk that stops taking rows holds up only the recording: append never waits for it,
+    // and once a row has been with the disk past the stall limit the recording stops, saying
+    // how many rows behind it were not written. The row with the disk still lands, whole.
+    void stalledDiskStopsTheRecordingNotTheCaller()
+    {
+        QTemporaryDir home;
+        std::mutex disk;
+        std::unique_lock stalled(disk, std::defer_lock);
+        std::atomic<int> writes = 0;
+        RecordingDisk slow;
+        slow.stallLimit = 200ms;
+        slow.write = [&](QFile& file, const QByteArray& line) {
+            if (++writes > 1) // the header goes through; the rows wait for the disk
+                const std::lock_guard wait(disk);
+            return file.write(line);
+        };
+        stalled.lock();
+        CsvRecorder rec(slow);
+        QVERIFY(rec.start(home.path(), kAt));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(rec.append(row(Direction::Sent, bytes({0x87}))));
+        QVERIFY(!rec.waitWritten(100ms));
+        QTRY_VERIFY(!rec.check());
+        QCOMPARE(rec.error(),
+                 u"无法写入文件 %1：磁盘在 0.2 秒内没有写完一行（2 行未写入）"_s.arg(
+                     rec.filePath()));
+        QVERIFY(!rec.isRecording());
+        stalled.unlock();
+        // The header and the row that was with the disk; nothing after it.
+        const auto lines = [&] {
+            QFile file(rec.filePath());
+            return file.open(QIODevice::ReadOnly) ? file.readAll().count("\r\n") : -1;
+        };
+        QTRY_COMPARE(lines(), 2);
+        QCOMPARE(writes.load(), 2);
     }
 };
 

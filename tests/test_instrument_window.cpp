@@ -5,27 +5,75 @@
 #include "support/consolefixture.h"
 
 #include <QAccessible>
+#include <QFile>
 #include <QScrollBar>
 #include <QTableView>
+
+#include <mutex>
 
 namespace smartcar {
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 class TestInstrumentWindow : public QObject
 {
     Q_OBJECT
 private slots:
+    void recordingThatCannotStartSaysSo_data()
+    {
+        QTest::addColumn<bool>("homeless"); // otherwise a file stands where the folder goes
+        QTest::addColumn<QString>("why");
+        QTest::newRow("folderThatCannotBeMade") << false << u"无法创建文件夹 %1"_s;
+        // Qt would name /Documents at the top of the disk.
+        QTest::newRow("noHomeFolder") << true << u"找不到“文档”文件夹"_s;
+    }
+
     void recordingThatCannotStartSaysSo()
     {
+        QFETCH(bool, homeless);
+        QFETCH(QString, why);
         QTemporaryDir documents;
-        QFile blocker(documents.filePath(u"smartcar-console"_s)); // a file where the folder goes
+        const QString folder = documents.filePath(u"smartcar-console"_s);
+        QFile blocker(folder);
         QVERIFY(blocker.open(QIODevice::WriteOnly));
+        const ScopedEnv home("HOME", homeless ? "" : qgetenv("HOME").constData());
         ConsoleFixture rig;
-        rig.form()->setDocumentsFolder(documents.path());
+        if (!homeless)
+            rig.form()->setDocumentsFolder(documents.path());
         rig.click("cmdRecord");
         QCOMPARE(rig.boxes.texts(), QStringList(u"无法开始记录。"_s));
-        QVERIFY(!rig.button("cmdRecord")->isChecked() && rig.status() == u"记录未能开始"_s);
+        QCOMPARE(rig.boxes.messages().first().informativeText, why.arg(folder));
+        QVERIFY(!rig.button("cmdRecord")->isChecked());
+        QCOMPARE(rig.status(), u"记录未能开始"_s);
+    }
+
+    // A disk that stops taking rows never holds up the brake; the recording stops by itself
+    // with its one box once the disk has kept a row too long.
+    void stalledDiskStopsTheRecordingNotTheCar()
+    {
+        QTemporaryDir documents;
+        std::mutex disk;
+        std::unique_lock stalled(disk);
+        RecordingDisk slow;
+        slow.stallLimit = 300ms;
+        slow.write = [&](QFile& file, const QByteArray& line) {
+            if (!line.startsWith("\xEF\xBB\xBF")) // the header goes through
+                const std::lock_guard wait(disk);
+            return file.write(line);
+        };
+        ConsoleFixture rig(slow);
+        rig.form()->setDocumentsFolder(documents.path());
+        QVERIFY(rig.open(0));
+        rig.click("cmdRecord");
+        for (int i = 0; i < 3; ++i)
+            rig.click("Stop");
+        QCOMPARE(rig.car1.read(3), bytes({0x87, 0x87, 0x87}));
+        QTRY_COMPARE(rig.boxes.texts(), QStringList(u"记录已停止：行驶记录无法写入。"_s));
+        QVERIFY(rig.boxes.messages().first().informativeText.endsWith(u"（2 行未写入）"_s));
+        QVERIFY(!rig.button("cmdRecord")->isChecked());
+        QCOMPARE(rig.status(), u"记录已停止：文件无法写入"_s);
+        stalled.unlock();
     }
 
     // A screen reader's Toggle on 记录 starts and ends the recording as a click does.
@@ -70,13 +118,18 @@ private slots:
         rig.click("cmdRecord");
         const QString name = u"行驶记录-20261207-090503.csv"_s; // by the window's clock
         QCOMPARE(rig.status(), u"记录已保存："_s + name);
-        QFile file(documents.filePath(u"smartcar-console/"_s + name));
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        // The rows reach the file on the recording's own thread, without the window waiting.
+        const auto recorded = [&] {
+            QFile file(documents.filePath(u"smartcar-console/"_s + name));
+            return file.open(QIODevice::ReadOnly)
+                ? QString::fromUtf8(file.readAll()).split(u"\r\n"_s).mid(1)
+                : QStringList();
+        };
         const QString at = u"2026-12-07T09:05:03.042+08:00,"_s;
-        QCOMPARE(QString::fromUtf8(file.readAll()).split(u"\r\n"_s).mid(1),
-                 QStringList({at + u"发送,87,失败：通信端口未打开，请先单击【打开端口】,,灭"_s,
-                              at + u"接收,41,读数 65R/Min,65,亮"_s,
-                              at + u"发送,85 60,前进，速度 120,,亮"_s, QString()}));
+        QTRY_COMPARE(recorded(),
+                     QStringList({at + u"发送,87,失败：通信端口未打开，请先单击【打开端口】,,灭"_s,
+                                  at + u"接收,41,读数 65R/Min,65,亮"_s,
+                                  at + u"发送,85 60,前进，速度 120,,亮"_s, QString()}));
     }
 
     void listBrakesOnEscAndFollowsItsEnd()

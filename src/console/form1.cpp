@@ -47,7 +47,7 @@ Form1::Form1(const Surroundings& surroundings, QWidget* parent)
     m_reconnect = named(new Reconnect(MSComm1, this), "reconnect");
 
     buildControls();
-    buildInstrument();
+    buildInstrument(surroundings.recordingDisk);
     buildMenu();
     buildStatusBar();
     connectHandlers();

@@ -124,7 +124,7 @@ private:
     // Fronts the window when it is open, otherwise builds it afresh with make().
     static void showWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& make);
 
-    void buildInstrument();
+    void buildInstrument(const RecordingDisk& disk);
     // Bytes the poll read at `at` (none: the car fell silent), with the lamp as it is now.
     void noteReceived(const QDateTime& at, const QByteArray& bytes);
     // A reading the poll has just shown, whether it lit the lamp, and whether it is the first

@@ -24,10 +24,23 @@
 
 namespace smartcar {
 
-void Form1::buildInstrument()
+namespace {
+// The operator's documents folder; none without a home folder, where Qt would name /Documents
+// at the top of the disk.
+QString documentsFolder()
 {
-    m_instrument = named(new InstrumentPanel(this), "InstrumentPanel");
-    m_documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+#ifdef Q_OS_UNIX
+    if (qEnvironmentVariable("HOME").isEmpty())
+        return {};
+#endif
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+} // namespace
+
+void Form1::buildInstrument(const RecordingDisk& disk)
+{
+    m_instrument = named(new InstrumentPanel(disk, this), "InstrumentPanel");
+    m_documents = documentsFolder();
     auto* Frame11 = findChild<QGroupBox*>(QStringLiteral("Frame11"));
     const QFont song9 = face(QStringLiteral("宋体"), 9);
 
@@ -101,17 +114,18 @@ void Form1::setDocumentsFolder(const QString& documents)
 // that could not start or failed), the recording has already ended and nothing more happens.
 void Form1::cmdRecord_Click()
 {
-    CsvRecorder& recorder = m_instrument->recorder();
+    const CsvRecorder& recorder = m_instrument->recorder();
     const QString name = QFileInfo(recorder.filePath()).fileName();
     if (!cmdRecord->isChecked()) {
         if (recorder.isRecording()) {
-            recorder.stop();
+            m_instrument->stopRecording();
             setStatus(QStringLiteral("记录已保存：") + name);
         }
         return;
     }
     const bool started = !m_documents.isEmpty()
-        && recorder.start(QDir(m_documents).filePath(QStringLiteral("smartcar-console")), m_now());
+        && m_instrument->startRecording(
+            QDir(m_documents).filePath(QStringLiteral("smartcar-console")), m_now());
     if (!started) {
         cmdRecord->setChecked(false);
         setStatus(QStringLiteral("记录未能开始"));

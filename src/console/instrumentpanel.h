@@ -15,14 +15,18 @@ class InstrumentPanel : public QObject
 {
     Q_OBJECT
 public:
-    explicit InstrumentPanel(QObject* parent);
+    InstrumentPanel(const RecordingDisk& disk, QObject* parent);
 
-    // Writes the row at once while recording, and lists it within kListDelay. A row the file
-    // cannot take ends the recording (recordingFailed); the list goes on.
+    // Hands the row to the recording while one runs, and lists it within kListDelay. A
+    // recording that fails or stalls ends (recordingFailed, once); the list goes on.
     void note(TrafficRow row);
 
+    // A new recording in `folder`; false (and the recorder's error says why) when none starts.
+    bool startRecording(const QString& folder, const QDateTime& now);
+    void stopRecording();
+
     TrafficLog* log() { return &m_log; }
-    CsvRecorder& recorder() { return m_recorder; }
+    const CsvRecorder& recorder() const { return m_recorder; }
 
 signals:
     void recordingFailed();
@@ -32,10 +36,15 @@ private:
     // every frame and every poll tick.
     static constexpr int kListDelayMs = 500;
     static constexpr size_t kListBatchRows = 256;
+    // How often a running recording is looked at: a stalled disk is noticed even while no row
+    // comes.
+    static constexpr int kRecordingWatchMs = 500;
+    void watchRecording();
     TrafficLog m_log;
     CsvRecorder m_recorder;
     std::vector<TrafficRow> m_pending;
     QTimer m_listTimer;
+    QTimer m_recordingWatch;
 };
 
 } // namespace smartcar

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/wallclock.h"
+#include "instrument/csvrecorder.h"
 #include "serial/openfailure.h"
 #include "serial/portmap.h"
 
@@ -19,6 +20,8 @@ struct Surroundings
     QStringList lockDirectories = systemLockDirectories();
     // For the status bar's date and time, the traffic list and the recording.
     WallClock now = &QDateTime::currentDateTime;
+    // The disk recordings are written to.
+    RecordingDisk recordingDisk;
 };
 
 } // namespace smartcar

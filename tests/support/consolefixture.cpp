@@ -8,7 +8,7 @@ namespace {
 ConsoleFixture* newestFixture = nullptr;
 } // namespace
 
-ConsoleFixture::ConsoleFixture()
+ConsoleFixture::ConsoleFixture(const RecordingDisk& disk)
     : m_steps(std::make_unique<QObject>())
     , m_previous(newestFixture)
 {
@@ -20,6 +20,7 @@ ConsoleFixture::ConsoleFixture()
                          {5, QStringLiteral("/nonexistent/smartcar-test-device")}});
     own.lockDirectories = {locks.path()};
     own.now = [this] { return now; };
+    own.recordingDisk = disk;
     m_form = new Form1(own);
     m_form->show();
 }

@@ -67,7 +67,8 @@ private:
 class ConsoleFixture
 {
 public:
-    ConsoleFixture();
+    // `disk`: where recordings go, the file's own unless a test's disk stalls or fills up.
+    explicit ConsoleFixture(const RecordingDisk& disk = {});
     ~ConsoleFixture();
 
     Form1* form() const { return m_form.data(); }
