@@ -164,6 +164,22 @@ private slots:
         }
     }
 
+    // The list keeps the head of a long read and says how long it was; the recording, which
+    // took the row before the list, writes every byte.
+    void longReadListedByItsHead()
+    {
+        const TrafficRow flood = row(Direction::Received, QByteArray(1024, '\x3C'));
+        QCOMPARE(csvLine(flood).count("3C"), 1024);
+        TrafficLog log;
+        std::vector<TrafficRow> rows{flood};
+        log.take(rows);
+        QCOMPARE(log.row(0).bytes.size(), TrafficLog::kListedBytes);
+        QCOMPARE(log.index(0, TrafficLog::BytesColumn).data().toString(),
+                 hexText(QByteArray(24, '\x3C')) + u" … 共 1024 个字节"_s);
+        QCOMPARE(log.index(0, TrafficLog::MeaningColumn).data().toString(),
+                 u"1024 个字节，无读数"_s);
+    }
+
     void recordingHoldsTheRun()
     {
         QTemporaryDir home;

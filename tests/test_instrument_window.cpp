@@ -1,5 +1,6 @@
 // The instrument in the real window: a reading on the line reaches the trend, the traffic
 // list and the recording; the list brakes on Esc like the main window and follows its end.
+#include "console/instrumentpanel.h"
 #include "console/speedtrend.h"
 #include "instrument/traffic.h"
 #include "support/consolefixture.h"
@@ -143,7 +144,11 @@ private slots:
         QCOMPARE(rig.car1.read(1), bytes({0x87}));
         QVERIFY(rows->window() != rig.form() && rows->window()->isVisible());
 
-        // The list follows the newest rows, unless the operator has scrolled up to read.
+        // The list follows the newest rows, unless the operator has scrolled up to read. Its
+        // current row is the first, as the list's focus makes it.
+        QTRY_COMPARE(rows->model()->rowCount(), 1);
+        rows->selectionModel()->setCurrentIndex(rows->model()->index(0, 0),
+                                                QItemSelectionModel::NoUpdate);
         QScrollBar* bar = rows->verticalScrollBar();
         const auto brakes = [&](int n) {
             const int target = rows->model()->rowCount() + n;
@@ -161,6 +166,24 @@ private slots:
         bar->setValue(bar->maximum()); // back at the end, the list follows again
         QVERIFY(brakes(20));
         QTRY_COMPARE(bar->value(), bar->maximum());
+
+        // Full, the list lets its oldest rows go, the current one among them, and still follows
+        // the newest.
+        TrafficLog* log = rig.get<InstrumentPanel>("InstrumentPanel")->log();
+        std::vector<TrafficRow> fill(
+            size_t(log->capacity() - log->rowCount()),
+            TrafficRow{rig.now, TrafficRow::Direction::Received, bytes({0x3C}), {}, false, {}, 0});
+        log->take(fill);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        const qint64 dropped = log->dropped();
+        for (int batch = 0; batch < 3; ++batch) {
+            for (int i = 0; i < 10; ++i)
+                rig.click("Stop");
+            QTRY_VERIFY(log->dropped() >= dropped + 10 * (batch + 1));
+            QCoreApplication::processEvents();
+            QCOMPARE(bar->value(), bar->maximum());
+        }
+        QCOMPARE(log->index(log->rowCount() - 1, TrafficLog::MeaningColumn).data(), u"冷制动"_s);
     }
 };
 

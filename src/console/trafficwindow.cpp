@@ -57,6 +57,18 @@ TrafficWindow::TrafficWindow(TrafficLog* log, QWidget* owner)
     setFont(face(QStringLiteral("宋体"), 10.5));
 
     m_rows = named(new QTableView(this), "Rows");
+    // Once the list is full, each new batch takes the oldest rows away, and with them, as a
+    // rule, the current row: the view would scroll to the row that becomes current, at the
+    // top. Connected before the view's own handlers, so that it holds still meanwhile; where
+    // it shows is the operator's choice alone.
+    connect(log, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] {
+        m_rows->setAutoScroll(false);
+        m_keepingEnd = true;
+    });
+    connect(log, &QAbstractItemModel::rowsRemoved, this, [this] {
+        m_keepingEnd = false;
+        m_rows->setAutoScroll(true);
+    });
     m_rows->setModel(log);
     m_rows->setItemDelegate(new PlainRows(m_rows));
     m_rows->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -112,7 +112,8 @@ QString trafficMeaning(const TrafficRow& row)
         if (const std::optional<quint8> reading = readingOf(b))
             return QStringLiteral("读数 ") + speedCaption(*reading);
         // The poll shows only a tick that read exactly one byte.
-        return QStringLiteral("%1 个字节，无读数").arg(b.size());
+        return QStringLiteral("%1 个字节，无读数")
+            .arg(row.totalBytes > 0 ? row.totalBytes : b.size());
     }
     return sentMeaning(b, row.before);
 }
@@ -139,6 +140,10 @@ void TrafficLog::take(std::vector<TrafficRow>& rows)
     }
     beginInsertRows({}, m_size, m_size + incoming - 1);
     for (auto it = rows.begin() + skipped; it != rows.end(); ++it) {
+        if (it->bytes.size() > kListedBytes) {
+            it->totalBytes = it->bytes.size();
+            it->bytes = it->bytes.left(kListedBytes); // a copy of its own size, not the read's
+        }
         if (size_t(m_size) < m_slots.size()) {
             m_slots[slot(m_size)] = std::move(*it);
         } else if (m_first == 0) {
@@ -182,7 +187,9 @@ QVariant TrafficLog::data(const QModelIndex& index, int role) const
         case DirectionColumn:
             return directionText(r.direction);
         case BytesColumn:
-            return hexText(r.bytes);
+            return r.totalBytes > 0
+                ? hexText(r.bytes) + QStringLiteral(" … 共 %1 个字节").arg(r.totalBytes)
+                : hexText(r.bytes);
         case MeaningColumn:
             return trafficMeaning(r);
         default:

@@ -29,6 +29,9 @@ struct TrafficRow
     bool lampLit = false;
     // A send: how the car read on before its first byte, which decides what each byte means.
     CarReader before;
+    // How many bytes there were, when the list keeps only the first of a long read; 0 when
+    // `bytes` holds them all.
+    qsizetype totalBytes = 0;
 };
 
 // The speed of a row that is a reading (exactly one byte received), in R/Min.
@@ -45,12 +48,15 @@ QString directionText(TrafficRow::Direction direction);
 QString trafficMeaning(const TrafficRow& row);
 
 // The rows since start, the newest last, at most a fixed number: once full, the oldest go and
-// are counted. Columns: time (hh:mm:ss.zzz), direction, bytes, meaning.
+// are counted. Of a long read only the first kListedBytes are kept ("3C 3C … 共 1024 个字节"),
+// so that the list's memory is bounded whatever the car sends; the recording has them all.
+// Columns: time (hh:mm:ss.zzz), direction, bytes, meaning.
 class TrafficLog : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     static constexpr int kDefaultCapacity = 10000;
+    static constexpr qsizetype kListedBytes = 24;
     enum Column { TimeColumn, DirectionColumn, BytesColumn, MeaningColumn, ColumnCount };
     // true for the row of a send that failed, so that a view can mark it.
     static constexpr int FailedRole = Qt::UserRole;
