@@ -6,6 +6,7 @@
 #include "common/pacedwait.h"
 #include "console/errorreport.h"
 #include "console/form1.h"
+#include "console/instrumentpanel.h"
 #include "support/ptypair.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
@@ -174,10 +176,11 @@ struct Bench
         return form->findChild<T*>(QString::fromLatin1(name));
     }
 
-    bool open()
+    bool open(const RecordingDisk& disk = {})
     {
         Surroundings surroundings;
         surroundings.ports.setOverride(1, car.slavePath());
+        surroundings.recordingDisk = disk;
         form = new Form1(surroundings);
         form->show();
         get<QPushButton>("cmdOpenCOM")->click();
@@ -390,6 +393,127 @@ Row trafficMemory(Bench& b, int frames)
                 .arg(after - before, 0, 'f', 2)
                 .arg(open ? QStringLiteral(", traffic window open") : QString()),
             QStringLiteral("before + 5")};
+}
+
+// Ten thousand reads of 1024 bytes each in the traffic list, open: what the list keeps of a
+// long read is bounded, so they cost little more than an empty list. Handed to the list the
+// way the poll hands its rows, in batches, without waiting ten thousand ticks for them.
+Row longReadsInTheList(int rows)
+{
+    Bench b;
+    if (!b.car.isValid() || !b.open()) {
+        Row r;
+        r.name =
+            QStringLiteral("resident memory after %1 reads of 1024 bytes, list open").arg(rows);
+        r.failed = QStringLiteral("could not open the pseudo-terminal car");
+        return r;
+    }
+    b.get<QPushButton>("cmdTraffic")->click();
+    PacedWait(200);
+    auto* panel = b.get<InstrumentPanel>("InstrumentPanel");
+    const double before = residentMiB();
+    const QByteArray read(1024, '\x3C');
+    for (int i = 0; i < rows; ++i) {
+        panel->note({QDateTime::currentDateTime(),
+                     TrafficRow::Direction::Received,
+                     read,
+                     {},
+                     false,
+                     {},
+                     0});
+        if (i % 256 == 255)
+            QCoreApplication::processEvents();
+    }
+    PacedWait(700); // the list takes its last rows and shows them
+    const double after = residentMiB();
+    delete b.form;
+    return {QStringLiteral("resident memory after %1 reads of 1024 bytes, list open").arg(rows),
+            QStringLiteral("MiB"),
+            after - before,
+            after - before,
+            1,
+            QStringLiteral("above the list empty (%1 MiB)").arg(before, 0, 'f', 1),
+            QStringLiteral("< 20")};
+}
+
+// A car sending far faster than it should, 1024 bytes every poll tick, with the traffic list
+// open and a recording running: the growth from the end of the first tenth of the run (the
+// first minute of ten) to its end. Memory that grows with the flood grows on through the run;
+// caches that fill once are full by then.
+Row floodMemory(Bench& b, int seconds)
+{
+    QTemporaryDir documents;
+    b.form->setDocumentsFolder(documents.path());
+    b.get<QPushButton>("cmdTraffic")->click();
+    b.get<QPushButton>("cmdRecord")->click();
+    b.get<QLineEdit>("delaytime")->setText(QStringLiteral("10"));
+    auto* timer = b.get<QTimer>("Timer1");
+    if (!timer->isActive())
+        b.get<QPushButton>("cmdStart")->click();
+    std::atomic<bool> flooding{true};
+    std::thread car([&] {
+        const QByteArray read(1024, '\x41');
+        while (flooding) {
+            b.car.offer(read);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    PacedWait(seconds * 100);
+    const double afterFirstTenth = residentMiB();
+    PacedWait(seconds * 900);
+    const double atEnd = residentMiB();
+    flooding = false;
+    car.join();
+    b.get<QPushButton>("cmdStart")->click();
+    b.get<QPushButton>("cmdRecord")->click();
+    delete b.form->findChild<QWidget*>(QStringLiteral("TrafficWindow"));
+    PacedWait(200);
+    Row r{QStringLiteral("memory growth under a 10 kB/s flood over %1 s, list open, recording")
+              .arg(seconds),
+          QStringLiteral("MiB"),
+          atEnd - afterFirstTenth,
+          atEnd - afterFirstTenth,
+          1,
+          QStringLiteral("from %1 MiB after the first tenth").arg(afterFirstTenth, 0, 'f', 1),
+          QStringLiteral("< 20")};
+    if (b.get<QPushButton>("cmdRecord")->isChecked())
+        r.failed = QStringLiteral("the recording did not stop when told");
+    return r;
+}
+
+// Presses while a recording writes to a disk that has stopped taking rows: the frame goes out
+// as fast as with no recording, since the rows wait on the recording's own thread.
+Row pressToWireRecordingStalled(int presses)
+{
+    std::mutex disk;
+    std::unique_lock stalled(disk);
+    RecordingDisk stuck;
+    stuck.stallLimit = std::chrono::minutes(10); // stalled for the whole row, never given up
+    stuck.write = [&](QFile& file, const QByteArray& line) {
+        if (!line.startsWith("\xEF\xBB\xBF"))
+            const std::lock_guard wait(disk);
+        return file.write(line);
+    };
+    QTemporaryDir documents;
+    Bench b;
+    if (!b.car.isValid() || !b.open(stuck)) {
+        Row r;
+        r.name = QStringLiteral("press to wire: Stop, recording to a stalled disk");
+        r.failed = QStringLiteral("could not open the pseudo-terminal car");
+        return r;
+    }
+    b.form->setDocumentsFolder(documents.path());
+    b.get<QPushButton>("cmdRecord")->click();
+    CarEnd end(b.car);
+    end.start();
+    Row r = pressToWire(b, end, "Stop", 1, presses);
+    end.stop();
+    r.name = QStringLiteral("press to wire: Stop, recording to a stalled disk");
+    if (!b.get<QPushButton>("cmdRecord")->isChecked() && r.failed.isEmpty())
+        r.failed = QStringLiteral("the recording stopped");
+    stalled.unlock();
+    delete b.form;
+    return r;
 }
 
 // The car floods the line at 100 kB/s, far beyond 9600 baud: the poll keeps its 100 ms pace.
@@ -616,6 +740,7 @@ int main(int argc, char* argv[])
     rows << pressToWire(b, end, "Advanced", 2, q ? 100 : 1000);
     rows << turnAccuracy(b, end, q ? 3 : 20);
     end.stop();
+    rows << pressToWireRecordingStalled(q ? 100 : 1000);
     b.car.drain();
     rows << readingToScreen(b, q ? 8 : 50);
     rows << cpuWhileMonitoring(b, 10, q ? 1 : 10);
@@ -627,6 +752,8 @@ int main(int argc, char* argv[])
     rows << cpuWithInstrument(b, true, q ? 1 : 10);
     rows << trafficMemory(b, q ? 20000 : 100000);
     delete b.form->findChild<QWidget*>(QStringLiteral("TrafficWindow"));
+    rows << longReadsInTheList(10000);
+    rows << floodMemory(b, parser.isSet(soak) ? 600 : q ? 3 : 60);
     rows << ticksUnderFlood(b, q ? 2 : 10);
     rows << cpuAfterVanish(b, q ? 1 : 5);
 

@@ -155,7 +155,10 @@ private slots:
         QTRY_COMPARE(port.inBufferCount(), int(first.size()));
         QCOMPARE(port.input(), first);
         QTRY_COMPARE(port.inBufferCount(), 4); // what did not fit follows, not lost
-        QCOMPARE(port.input(), QByteArray("late"));
+        const QByteArray late = port.input();
+        QCOMPARE(late, QByteArray("late"));
+        // A read keeps no more memory than it holds: the traffic list keeps thousands of them.
+        QVERIFY2(late.capacity() < 64, qPrintable(QString::number(late.capacity())));
     }
 
     void writeTheLineTakesOnlyPartOf_data()

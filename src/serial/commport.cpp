@@ -154,7 +154,11 @@ int CommPort::inBufferCount() const
 QByteArray CommPort::input()
 {
     requireOpen();
-    const QByteArray bytes = m_port.readAll();
+    QByteArray bytes = m_port.readAll();
+    // Qt hands over the whole chunk it read into, 64 KiB whatever it holds: kept in a traffic
+    // row, a read of a few bytes would keep all of it.
+    if (bytes.capacity() > 2 * bytes.size())
+        bytes.squeeze();
     if (!bytes.isEmpty())
         emit received(bytes);
     return bytes;
