@@ -244,6 +244,39 @@ Row turnAccuracy(Bench& b, CarEnd& end, int turns)
     return r;
 }
 
+// The brake clicked 100 ms into a 500 ms turn: how soon it is on the wire, while the turn holds
+// the console for its centring frame.
+Row brakeDuringTurn(Bench& b, CarEnd& end, int turns)
+{
+    b.get<QLineEdit>("ChangeTime")->setText(QStringLiteral("500"));
+    QPushButton* left = b.get<QPushButton>("Left");
+    QPushButton* stop = b.get<QPushButton>("Stop");
+    std::vector<double> v;
+    QString lost;
+    for (int i = 0; i < turns && lost.isEmpty(); ++i) {
+        end.reset();
+        Clock::time_point pressed;
+        QTimer::singleShot(100, stop, [&] {
+            pressed = Clock::now();
+            stop->click();
+        });
+        left->click(); // returns after the centring frame
+        const auto wire = end.waitFor(3);
+        const auto bytes = end.bytes();
+        if (!wire || bytes[1].first != 0x87) {
+            lost = QStringLiteral("turn %1: the brake did not come between the turn's frames")
+                       .arg(i + 1);
+            break;
+        }
+        v.push_back(ms(bytes[1].second - pressed));
+    }
+    Row r = summarise(QStringLiteral("brake during a turn: press to wire"), QStringLiteral("ms"), v,
+                      QStringLiteral("1 byte on the wire: 1.04 ms; the turn holds 500 ms"),
+                      QStringLiteral("median < 0.3, p99 < 1"));
+    r.failed = lost;
+    return r;
+}
+
 // Far beyond a tick and its sampling: a reading not shown by then was lost.
 constexpr std::chrono::milliseconds kShownWithin{2000};
 
@@ -739,6 +772,7 @@ int main(int argc, char* argv[])
     rows << pressToWire(b, end, "Stop", 1, q ? 100 : 1000);
     rows << pressToWire(b, end, "Advanced", 2, q ? 100 : 1000);
     rows << turnAccuracy(b, end, q ? 3 : 20);
+    rows << brakeDuringTurn(b, end, q ? 3 : 20);
     end.stop();
     rows << pressToWireRecordingStalled(q ? 100 : 1000);
     b.car.drain();
