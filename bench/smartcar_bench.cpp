@@ -6,7 +6,7 @@
 #include "common/pacedwait.h"
 #include "console/errorreport.h"
 #include "console/form1.h"
-#include "console/instrumentpanel.h"
+#include "instrument/instrumentpanel.h"
 #include "support/ptypair.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The instrument in the real window: a reading on the line reaches the trend, the traffic
 // list and the recording; the list brakes on Esc like the main window and follows its end.
-#include "console/instrumentpanel.h"
-#include "console/speedtrend.h"
+#include "console/widgets/speedtrend.h"
+#include "instrument/instrumentpanel.h"
 #include "instrument/traffic.h"
 #include "support/consolefixture.h"
 

@@ -1,8 +1,8 @@
 // Monitoring through the real window, Timer1 ticking for real. Readings and the lamp: test_core.
-#include "console/colours.h"
-#include "console/instrumentpanel.h"
-#include "console/shape.h"
-#include "console/speedtrend.h"
+#include "console/widgets/colours.h"
+#include "console/widgets/shape.h"
+#include "console/widgets/speedtrend.h"
+#include "instrument/instrumentpanel.h"
 #include "support/consolefixture.h"
 
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 // The main window on screens smaller than itself: it fits, every control can be reached, and
 // nothing a wheel notch touches changes the link. The screens are in tests/data/screens.json.
-#include "console/qttranslations.h"
+#include "app/qttranslations.h"
 #include "support/consolefixture.h"
 
 #include <QMessageBox>

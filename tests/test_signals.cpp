@@ -1,7 +1,7 @@
 // SIGINT, SIGTERM and SIGHUP end the console as its end button does, after a turn in progress
 // has sent its centring frame (scripts/check-package ends the installed program with SIGTERM).
+#include "app/ending.h"
 #include "common/endingsignals.h"
-#include "console/ending.h"
 #include "support/consolefixture.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 #include "console/form1.h"
 
 #include "console/errorreport.h"
-#include "console/portbox.h"
+#include "console/widgets/portbox.h"
 #include "serial/commport.h"
 #include "serial/portmap.h"
 #include "serial/reconnect.h"

@@ -2,14 +2,14 @@
 #include "console/form1.h"
 
 #include "common/numbers.h"
-#include "console/colours.h"
 #include "console/errorreport.h"
-#include "console/instrumentpanel.h"
-#include "console/shape.h"
-#include "console/speedtrend.h"
-#include "console/trafficwindow.h"
-#include "console/twips.h"
-#include "console/widgets.h"
+#include "console/widgets/colours.h"
+#include "console/widgets/shape.h"
+#include "console/widgets/speedtrend.h"
+#include "console/widgets/twips.h"
+#include "console/widgets/widgets.h"
+#include "console/windows/trafficwindow.h"
+#include "instrument/instrumentpanel.h"
 #include "serial/commport.h"
 
 #include <QApplication>

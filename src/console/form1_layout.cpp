@@ -1,13 +1,13 @@
 // The main window's controls: where each sits, how it looks, and which of them the handlers
 // keep at hand.
 
-#include "console/colours.h"
 #include "console/form1.h"
+#include "console/widgets/colours.h"
 
-#include "console/portbox.h"
-#include "console/shape.h"
-#include "console/twips.h"
-#include "console/widgets.h"
+#include "console/widgets/portbox.h"
+#include "console/widgets/shape.h"
+#include "console/widgets/twips.h"
+#include "console/widgets/widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>

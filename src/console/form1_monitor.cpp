@@ -1,8 +1,8 @@
 // Speed monitoring: the receive poll and the alarm lamp.
 #include "console/form1.h"
 
-#include "console/colours.h"
-#include "console/shape.h"
+#include "console/widgets/colours.h"
+#include "console/widgets/shape.h"
 #include "monitor/poll.h"
 #include "serial/commport.h"
 

@@ -1,9 +1,9 @@
 // The reference windows reached from the menu.
 #include "console/form1.h"
 
-#include "console/form2.h"
-#include "console/form3.h"
-#include "console/form4.h"
+#include "console/windows/form2.h"
+#include "console/windows/form3.h"
+#include "console/windows/form4.h"
 
 namespace smartcar {
 

@@ -1,6 +1,7 @@
 #pragma once
+// 串口数据对照表: the byte table window.
 
-#include "console/referencewindow.h"
+#include "console/windows/referencewindow.h"
 
 namespace smartcar {
 

@@ -1,6 +1,6 @@
-#include "console/trafficwindow.h"
+#include "console/windows/trafficwindow.h"
 
-#include "console/widgets.h"
+#include "console/widgets/widgets.h"
 #include "instrument/traffic.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
 #pragma once
+// 使用说明: the usage notes window.
 
-#include "console/referencewindow.h"
+#include "console/windows/referencewindow.h"
 
 namespace smartcar {
 

@@ -1,7 +1,7 @@
-#include "console/speedtrend.h"
+#include "console/widgets/speedtrend.h"
 
-#include "console/colours.h"
-#include "console/widgets.h"
+#include "console/widgets/colours.h"
+#include "console/widgets/widgets.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
+#include "app/ending.h"
+#include "app/qttranslations.h"
 #include "common/endingsignals.h"
-#include "console/ending.h"
 #include "console/form1.h"
-#include "console/qttranslations.h"
 
 #include <QApplication>
 #include <QIcon>

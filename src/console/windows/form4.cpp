@@ -1,6 +1,6 @@
-#include "console/form4.h"
+#include "console/windows/form4.h"
 
-#include "console/widgets.h"
+#include "console/widgets/widgets.h"
 
 #include <QGroupBox>
 #include <QLabel>

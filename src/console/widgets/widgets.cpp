@@ -1,4 +1,4 @@
-#include "console/widgets.h"
+#include "console/widgets/widgets.h"
 
 #include <QGroupBox>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/twips.h"
+#include "console/widgets/twips.h"
 
 #include <QColor>
 #include <QFont>

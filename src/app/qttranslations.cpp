@@ -1,4 +1,4 @@
-#include "console/qttranslations.h"
+#include "app/qttranslations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "console/ending.h"
+#include "app/ending.h"
 
 #include "common/endingsignals.h"
 #include "console/form1.h"

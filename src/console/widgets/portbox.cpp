@@ -1,4 +1,4 @@
-#include "console/portbox.h"
+#include "console/widgets/portbox.h"
 
 #include "serial/commport.h"
 

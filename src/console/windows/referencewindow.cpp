@@ -1,6 +1,6 @@
-#include "console/referencewindow.h"
+#include "console/windows/referencewindow.h"
 
-#include "console/twips.h"
+#include "console/widgets/twips.h"
 
 namespace smartcar {
 

@@ -1,4 +1,4 @@
-#include "console/shape.h"
+#include "console/widgets/shape.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
-#include "console/form3.h"
+#include "console/windows/form3.h"
 
 #include "console/helpdocument.h"
-#include "console/widgets.h"
+#include "console/widgets/widgets.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "console/keyedstatusbar.h"
+#include "console/widgets/keyedstatusbar.h"
 
-#include "console/twips.h"
+#include "console/widgets/twips.h"
 
 #include <QDateTime>
 #include <QLocale>

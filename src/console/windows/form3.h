@@ -1,6 +1,7 @@
 #pragma once
+// 技术支持: the technical-support window.
 
-#include "console/referencewindow.h"
+#include "console/windows/referencewindow.h"
 
 namespace smartcar {
 

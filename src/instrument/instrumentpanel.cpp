@@ -1,4 +1,4 @@
-#include "console/instrumentpanel.h"
+#include "instrument/instrumentpanel.h"
 
 namespace smartcar {
 
