@@ -5,6 +5,7 @@
 #include "common/numbers.h"
 #include "common/pacedwait.h"
 #include "monitor/poll.h"
+#include "monitor/pollstate.h"
 #include "monitor/silence.h"
 #include "monitor/tickorder.h"
 #include "support/checks.h"
@@ -138,6 +139,47 @@ private slots:
         QVERIFY(silence.silent());
         QVERIFY(silence.takeGap()); // the byte at 2050 came after a silence
         QVERIFY(!silence.takeGap());
+    }
+
+    // Restarting monitoring during a long interval: the newer tick shows first, the older one
+    // then shows nothing and lights no lamp, though its reading was above the alarm speed.
+    void pollOlderTickNeverCoversNewer()
+    {
+        PollState poll;
+        const TickOrder::Tick older = poll.begin();
+        const PollState::Read fast = poll.read(older, 1, bytes({0x41}), u"40", 0);
+        QVERIFY(fast.alarm);
+        const TickOrder::Tick newer = poll.begin();
+        const PollState::Show shown = poll.finished(poll.read(newer, 1, bytes({0x10}), u"40", 10),
+                                                    true);
+        QCOMPARE(shown.reading, std::optional<quint8>(0x10));
+        QVERIFY(!shown.lightsLamp);
+        const PollState::Show late = poll.finished(fast, true);
+        QVERIFY(!late.reading);
+        QVERIFY(!late.lightsLamp);
+        QVERIFY(!poll.lampLit());
+    }
+
+    // A failure comes off the status panel with the first success after it, once, while the
+    // poll is on and the car is not silent.
+    void pollSaysConnectedAgainOnce()
+    {
+        PollState poll;
+        poll.restart(0);
+        poll.failed(poll.begin());
+        const auto tickAt = [&](qint64 ms, const QByteArray& b, bool monitoring = true) {
+            return poll.finished(poll.read(poll.begin(), int(b.size()), b, u"40", ms), monitoring);
+        };
+        QVERIFY(!tickAt(100, bytes({0x10}), false).connectedAgain); // monitoring stopped meanwhile
+        poll.failed(poll.begin());
+        QVERIFY(tickAt(200, bytes({0x10})).connectedAgain);
+        QVERIFY(!tickAt(300, bytes({0x10})).connectedAgain);
+        poll.failed(poll.begin());
+        QVERIFY(!tickAt(1400, {}).connectedAgain); // silent since 300: the silence is on show
+        const PollState::Show back = tickAt(1500, bytes({0x41}));
+        QVERIFY(back.afterGap);
+        QVERIFY(back.lightsLamp);
+        QVERIFY(poll.lampLit());
     }
 
     void carReadsTheStream_data()

@@ -2,8 +2,7 @@
 
 #include "common/failure.h"
 #include "console/surroundings.h"
-#include "monitor/silence.h"
-#include "monitor/tickorder.h"
+#include "monitor/pollstate.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -160,8 +159,6 @@ private:
     QLineEdit* MaxSpeed = nullptr;
     Shape* LED1 = nullptr;
     SpeedTrend* Trend = nullptr;
-    // Whether the poll has lit LED1 (it stays lit); the traffic rows record it.
-    bool m_lampLit = false;
     QLabel* lblValue = nullptr;
 
     // Settings.
@@ -205,9 +202,9 @@ private:
     InstrumentPanel* m_instrument = nullptr;
     QString m_documents;
 
-    TickOrder m_ticks; // what a poll tick that finishes late may still do
-    Silence m_silence; // whether the monitored car has stopped sending
-    WallClock m_now;   // the time of day the status bar, the traffic list and the recording use
+    // What the poll keeps between ticks: their order, the car's silence, the lamp.
+    PollState m_poll;
+    WallClock m_now; // the time of day the status bar, the traffic list and the recording use
     int m_handlerDepth = 0;
     bool m_released = false;
     bool m_deleteScheduled = false;

@@ -109,7 +109,7 @@ void Form1::onPortDisconnected(const QString&)
         return;
     // Whatever is on lblValue now, or is shown by a tick that read it before this, is no longer
     // the car's speed.
-    m_ticks.unplugged();
+    m_poll.unplugged();
     showReadingStale(true);
     // The poll would only fail on the closed port from now on; stop it so the message stays,
     // and let the button offer to start it again.
@@ -130,7 +130,7 @@ void Form1::onReconnected(const QString& device)
     // operator's decision.
     cmdOpenCOM->setEnabled(false);
     cmdStart->setEnabled(true);
-    m_ticks.forgetFailure(); // ticks started while waiting failed on the closed port
+    m_poll.forgetFailure(); // ticks started while waiting failed on the closed port
     if (m_resumeMonitoring && !Timer1->isActive()) {
         startPoll();
         cmdStart->setText(QStringLiteral("停止检测"));

@@ -82,17 +82,17 @@ void Form1::buildInstrument(const RecordingDisk& disk)
     using Direction = TrafficRow::Direction;
     connect(MSComm1, &CommPort::sent, this,
             [=, this](const QByteArray& bytes, const CarReader& before) {
-                m_instrument->note({now(), Direction::Sent, bytes, {}, m_lampLit, before});
+                m_instrument->note({now(), Direction::Sent, bytes, {}, m_poll.lampLit(), before});
             });
     connect(MSComm1, &CommPort::sendFailed, this,
             [=, this](const QByteArray& bytes, const QString& reason) {
-                m_instrument->note({now(), Direction::Sent, bytes, reason, m_lampLit, {}});
+                m_instrument->note({now(), Direction::Sent, bytes, reason, m_poll.lampLit(), {}});
             });
 }
 
 void Form1::noteReceived(const QDateTime& at, const QByteArray& bytes)
 {
-    m_instrument->note({at, TrafficRow::Direction::Received, bytes, {}, m_lampLit, {}});
+    m_instrument->note({at, TrafficRow::Direction::Received, bytes, {}, m_poll.lampLit(), {}});
 }
 
 void Form1::noteReading(quint8 reading, bool alarm, bool afterGap)

@@ -51,18 +51,16 @@ void Form1::cmdStart_Click()
 void Form1::startPoll()
 {
     Timer1->start();
-    m_silence.restart(monotonicMs());
+    m_poll.restart(monotonicMs());
 }
 
 void Form1::Timer1_Timer()
 {
     // Ticks may overlap (see TickOrder); one that finishes late never covers a newer reading
     // with its older one.
-    const TickOrder::Tick tick = m_ticks.begin();
+    const TickOrder::Tick tick = m_poll.begin();
 
-    int waiting = 0;
-    std::optional<quint8> reading;
-    bool alarm = false;
+    PollState::Read read;
     QByteArray bytes;
     QDateTime readAt;
     // However the tick ends, its bytes are listed and recorded with the lamp as the tick left
@@ -73,13 +71,11 @@ void Form1::Timer1_Timer()
     });
     try {
         MSComm1->setInputMode(kBinaryInput);
-        waiting = MSComm1->inBufferCount();
+        const int waiting = MSComm1->inBufferCount();
         bytes = MSComm1->input();
         readAt = m_now();
-        showSilence(m_silence.tick(!bytes.isEmpty(), monotonicMs()));
-        reading = readingOf(bytes);
-        // Judged once, against the alarm speed at the time of the reading.
-        alarm = reading && isAlarm(*reading, MaxSpeed->text());
+        read = m_poll.read(tick, waiting, bytes, MaxSpeed->text(), monotonicMs());
+        showSilence(read.silence);
         const qint32 interval = samplingInterval(delaytime->text());
         if (!waitPaced(interval))
             return;
@@ -87,31 +83,24 @@ void Form1::Timer1_Timer()
         // The tick comes back every 100 ms with the same cause, so a box would pop up ten
         // times a second. The status panel carries it instead, and the timer keeps running
         // so that monitoring resumes by itself once the cause is gone.
-        m_ticks.failed(tick);
+        m_poll.failed(tick);
         setStatus(QStringLiteral("接收失败：") + failure.describe());
         return;
     }
 
-    // The tick succeeded: the port was read and the whole interval waited. The first success
-    // that began after the latest failure takes the failure off the status panel, as long as
-    // monitoring is still on and the car is not silent; stopping, a port change or an unplug
-    // leave their own text.
-    if (m_ticks.succeeded(tick) && Timer1->isActive() && !m_silence.silent())
+    // The tick succeeded: the port was read and the whole interval waited. A port change
+    // inside the wait may have closed the port by now, so nothing below may touch it.
+    const PollState::Show show = m_poll.finished(read, Timer1->isActive());
+    if (show.connectedAgain)
         setStatus(QStringLiteral("智能车连接成功"));
-
-    // The count is the one taken before the wait. A port change inside the wait may have
-    // closed the port by now, so nothing below may touch it.
-    if (waiting <= 0 || !reading || !m_ticks.show(tick))
+    if (!show.reading)
         return;
-    lblValue->setText(speedCaption(*reading));
+    lblValue->setText(speedCaption(*show.reading));
     lblValue->adjustSize();
-    showReadingStale(m_ticks.isStale(tick));
-    if (alarm) {
-        // Once lit, the lamp stays lit.
-        m_lampLit = true;
+    showReadingStale(show.stale);
+    if (show.lightsLamp)
         LED1->setFillColor(kLampGreen);
-    }
-    noteReading(*reading, alarm, m_silence.takeGap());
+    noteReading(*show.reading, show.lightsLamp, show.afterGap);
 }
 
 void Form1::showSilence(const Silence::Seen& seen)
