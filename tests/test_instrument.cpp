@@ -140,9 +140,11 @@ private slots:
         };
         batch(7);
         batch(5); // fills the log and pushes the two oldest out
-        QVERIFY(log.rowCount() == 10 && log.dropped() == 2);
+        QCOMPARE(log.rowCount(), 10);
+        QCOMPARE(log.dropped(), 2);
         batch(13); // more than the log holds at once: only the newest ten stay
-        QVERIFY(log.rowCount() == 10 && log.dropped() == 15);
+        QCOMPARE(log.rowCount(), 10);
+        QCOMPARE(log.dropped(), 15);
         QCOMPARE(log.index(0, TrafficLog::BytesColumn).data().toString(), u"0F"_s);
         QCOMPARE(log.index(9, TrafficLog::TimeColumn).data().toString(), u"09:05:03.042"_s);
         QCOMPARE(log.index(9, TrafficLog::MeaningColumn).data().toString(), u"读数 24R/Min"_s);
@@ -208,7 +210,8 @@ private slots:
                            "\"失败：设备 \"\"/dev/ttyUSB0\"\" 已断开, 请检查\",,灭\r\n")
                            .toUtf8());
         rec.stop();
-        QVERIFY(!rec.isRecording() && !rec.append(reading));
+        QVERIFY(!rec.isRecording());
+        QVERIFY(!rec.append(reading));
         // A second recording in the same second never overwrites the first.
         CsvRecorder second;
         QVERIFY(second.start(folder, kAt));
@@ -239,7 +242,8 @@ private slots:
         QVERIFY(rec.waitWritten(5s));
         QVERIFY(!rec.check());
         QCOMPARE(rec.error(), u"无法写入文件 %1：磁盘空间不足（1 行未写入）"_s.arg(rec.filePath()));
-        QVERIFY(!rec.isRecording() && !rec.append(row(Direction::Sent, bytes({0x87}))));
+        QVERIFY(!rec.isRecording());
+        QVERIFY(!rec.append(row(Direction::Sent, bytes({0x87}))));
         QCOMPARE(QFileInfo(rec.filePath()).size(), header); // no half row at the end
     }
 

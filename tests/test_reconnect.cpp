@@ -69,8 +69,10 @@ private slots:
         linked.car.vanish();
         QVERIFY(QFile::remove(link));
         QTRY_COMPARE(fx.status(), kWaiting);
-        QVERIFY(!fx.portOpen() && !timer->isActive());
-        QVERIFY(value->text() == u"60R/Min"_s && colourOf(value) != kReadingRed);
+        QVERIFY(!fx.portOpen());
+        QVERIFY(!timer->isActive());
+        QCOMPARE(value->text(), u"60R/Min"_s);
+        QVERIFY(colourOf(value) != kReadingRed);
         // Cold brake on the closed port says so, and is not sent once the car is back.
         fx.click("Stop");
         QCOMPARE(fx.boxes.texts(), QStringList{Failure::portNotOpen().describe()});
@@ -81,13 +83,15 @@ private slots:
         fx.mapPort(6, elsewhere.slavePath());
         QVERIFY(QFile(link).open(QIODevice::WriteOnly)); // no terminal
         QTRY_VERIFY(fx.status().startsWith(u"重新连接失败：无法打开设备 "_s + link));
-        QVERIFY(!fx.portOpen() && fx.boxes.texts().size() == 1);
+        QVERIFY(!fx.portOpen());
+        QCOMPARE(fx.boxes.texts().size(), 1);
 
         // The car's own link comes back, on a new pseudo-terminal.
         PtyPair back;
         QVERIFY(QFile::remove(link) && QFile::link(back.slavePath(), link));
         QTRY_COMPARE(fx.status(), u"已重新连接 "_s + link);
-        QVERIFY(fx.portOpen() && !fx.button("cmdOpenCOM")->isEnabled());
+        QVERIFY(fx.portOpen());
+        QVERIFY(!fx.button("cmdOpenCOM")->isEnabled());
         QCOMPARE(timer->isActive(), monitoring);
         QCOMPARE(fx.button("cmdStart")->text(), monitoring ? u"停止检测"_s : u"开始检测"_s);
         if (monitoring) {
@@ -95,7 +99,9 @@ private slots:
             QTRY_COMPARE(value->text(), u"05R/Min"_s);
         }
         QCOMPARE(colourOf(value) == kReadingRed, monitoring);
-        QVERIFY(back.drain().isEmpty() && elsewhere.drain().isEmpty()); // nothing sent by itself
+        // Nothing sent by itself.
+        QCOMPARE(back.drain(), QByteArray());
+        QCOMPARE(elsewhere.drain(), QByteArray());
         fx.click("Stop");
         QCOMPARE(back.read(), QByteArray(1, '\x87'));
         QCOMPARE(fx.boxes.texts().size(), 1);
@@ -158,7 +164,8 @@ private slots:
             QTRY_VERIFY(reconnect->isWaiting());
             how == GivingUp::Initialise ? fx.action("Int")->trigger() : fx.pick(1);
         }
-        QVERIFY(!reconnect->isWaiting() && !fx.portOpen());
+        QVERIFY(!reconnect->isWaiting());
+        QVERIFY(!fx.portOpen());
         QCOMPARE(fx.status(), status);
     }
 
@@ -193,8 +200,10 @@ private slots:
         fx.click("Left");
         car.join();
         QTRY_COMPARE(fx.status(), kGone);
-        QVERIFY(!fx.portOpen() && !fx.get<QTimer>("Timer1")->isActive());
-        QVERIFY(fx.button("cmdOpenCOM")->isEnabled() && fx.boxes.messages().size() == 1);
+        QVERIFY(!fx.portOpen());
+        QVERIFY(!fx.get<QTimer>("Timer1")->isActive());
+        QVERIFY(fx.button("cmdOpenCOM")->isEnabled());
+        QCOMPARE(fx.boxes.messages().size(), 1);
     }
 };
 
