@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QWindow>
 
+#include <atomic>
+#include <functional>
 #include <thread>
 
 namespace smartcar {
@@ -46,6 +48,38 @@ void queueClick(QWidget* control)
 {
     queueMouse(control, QEvent::MouseButtonPress);
     queueMouse(control, QEvent::MouseButtonRelease);
+}
+
+// The bytes that reached the car while `press` ran and after, each with when it landed, in
+// milliseconds from just before `press`, read by a thread of the car's own so that a press that
+// holds the window still cannot delay the stamps. Waits, the window's events running, until
+// `count` bytes have come or 15 s have passed.
+struct Landed
+{
+    QByteArray bytes;
+    QList<qint64> at;
+    qint64 pressReturned = 0;
+};
+
+Landed landedDuring(PtyPair& car, int count, const std::function<void()>& press)
+{
+    Landed out;
+    QElapsedTimer clock;
+    clock.start();
+    std::atomic<bool> done = false;
+    std::thread reader([&] {
+        while (out.bytes.size() < count && clock.elapsed() < 15000)
+            for (char byte : car.read(1, 100ms)) {
+                out.bytes += byte;
+                out.at << clock.elapsed();
+            }
+        done = true;
+    });
+    press();
+    out.pressReturned = clock.elapsed();
+    static_cast<void>(QTest::qWaitFor([&] { return done.load(); }, 16000));
+    reader.join();
+    return out;
 }
 
 // One thing the keyboard does. A held key repeats with the auto-repeat mark; X11 loses the mark
@@ -136,23 +170,10 @@ private slots:
         ConsoleFixture fx;
         QVERIFY(fx.open(0));
         fx.edit("ChangeTime")->setText(QStringLiteral("301.5"));
-        QElapsedTimer clock;
-        clock.start();
-        QByteArray got;
-        QList<qint64> landed;
-        std::thread car([&] {
-            while (got.size() < 2 && clock.elapsed() < 10000)
-                for (char byte : fx.car1.read(1, 100ms)) {
-                    got += byte;
-                    landed << clock.elapsed();
-                }
-        });
-        fx.click("Left");
-        const qint64 returned = clock.elapsed();
-        car.join();
-        QCOMPARE(got, bytes({0x81, 0x83}));
-        QVERIFY(returned >= 302);
-        QVERIFY(landed.last() - landed.first() >= 302 - 20); // stamps may be late
+        const Landed landed = landedDuring(fx.car1, 2, [&] { fx.click("Left"); });
+        QCOMPARE(landed.bytes, bytes({0x81, 0x83}));
+        QVERIFY(landed.pressReturned >= 302);
+        QVERIFY(landed.at.last() - landed.at.first() >= 302 - 20); // stamps may be late
     }
 
     void keysGiveTheirButtonsFrames_data()
@@ -277,26 +298,13 @@ private slots:
         ConsoleFixture fx;
         QVERIFY(fx.open());
         fx.edit("ChangeTime")->setText(QStringLiteral("3000"));
-        QElapsedTimer clock;
-        QByteArray got;
-        QList<qint64> landed;
-        std::thread car([&] {
-            while (got.size() < 6 && clock.elapsed() < 15000)
-                for (char byte : fx.car1.read(1, 100ms)) {
-                    got += byte;
-                    landed << clock.elapsed();
-                }
-        });
         QWindow* window = fx.form()->windowHandle();
         later(100, [&] { queueKey(window, Qt::ShiftModifier | Qt::Key_Escape); });
         later(200, [&] { queueClick(fx.button("Stop")); });
         later(300, [&] { queueClick(fx.button("Advanced")); });
-        clock.start();
-        fx.click("Left");
-        QTRY_VERIFY_WITH_TIMEOUT(got.size() >= 6, 15000);
-        car.join();
-        QCOMPARE(got, bytes({0x81, 0x87, 0x87, 0x83, 0x85, 0x60}));
-        QVERIFY(landed[3] - landed[0] >= 3000 - 20); // stamps may be late
+        const Landed landed = landedDuring(fx.car1, 6, [&] { fx.click("Left"); });
+        QCOMPARE(landed.bytes, bytes({0x81, 0x87, 0x87, 0x83, 0x85, 0x60}));
+        QVERIFY(landed.at[3] - landed.at[0] >= 3000 - 20); // stamps may be late
     }
 
     // The mouse or Space holds a driving button down while the brake goes out: letting go then
