@@ -57,7 +57,8 @@ private slots:
         fx.ports()->hidePopup();
         QVERIFY(fx.open(index));
         QCOMPARE(fx.ports()->lineEdit()->cursorPosition(), cursor);
-        QVERIFY(fx.button("cmdStart")->isEnabled() && fx.boxes.texts().isEmpty());
+        QVERIFY(fx.button("cmdStart")->isEnabled());
+        QVERIFY(fx.boxes.texts().isEmpty());
         QCOMPARE(fx.status(), kOpened);
         QVERIFY(deviceIs9600_8N1(fx.ports()->toolTip())); // the device found on drop-down
 
@@ -67,9 +68,11 @@ private slots:
         timer->start();
         fx.action("Int")->trigger();
         const bool kept = index == 0;
-        QVERIFY(fx.ports()->currentIndex() == 0 && !fx.button("cmdStart")->isEnabled());
-        QVERIFY(fx.portOpen() == kept && timer->isActive() == kept
-                && fx.button("cmdOpenCOM")->isEnabled() == !kept);
+        QCOMPARE(fx.ports()->currentIndex(), 0);
+        QVERIFY(!fx.button("cmdStart")->isEnabled());
+        QCOMPARE(fx.portOpen(), kept);
+        QCOMPARE(timer->isActive(), kept);
+        QCOMPARE(fx.button("cmdOpenCOM")->isEnabled(), !kept);
     }
 
     void missingDeviceIsBoxedWithItsPath()
@@ -79,7 +82,8 @@ private slots:
         QCOMPARE(fx.boxes.texts(),
                  QStringList{u"打开通信端口时发生错误！请确定通信端口存在且正常。"_s});
         QVERIFY(fx.boxes.messages().first().informativeText.contains(u"/nonexistent/"));
-        QVERIFY(!fx.button("cmdStart")->isEnabled() && fx.status() == kStopped);
+        QVERIFY(!fx.button("cmdStart")->isEnabled());
+        QCOMPARE(fx.status(), kStopped);
     }
 
     // A key with the list closed, in the box or in its text, changes nothing: an operator clicks
@@ -96,8 +100,9 @@ private slots:
                  QList<QKeyCombination>{Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_PageUp,
                                         Qt::Key_End, Qt::Key_Home, Qt::AltModifier | Qt::Key_Up}) {
                 QTest::keyClick(target, key.key(), key.keyboardModifiers());
-                QVERIFY2(box->currentIndex() == 1 && fx.portOpen(),
-                         qPrintable(QKeySequence(key).toString()));
+                const QByteArray name = QKeySequence(key).toString().toUtf8();
+                QVERIFY2(box->currentIndex() == 1, name.constData());
+                QVERIFY2(fx.portOpen(), name.constData());
             }
         }
         QCOMPARE(fx.status(), status);
@@ -134,10 +139,13 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QTest::keyClick(box->view(), Qt::Key_Return);
-        QVERIFY(clock.elapsed() >= 100 && !timerOnInWait && openInWait == wasOpen);
+        QVERIFY(clock.elapsed() >= 100);
+        QVERIFY(!timerOnInWait);
+        QCOMPARE(openInWait, wasOpen);
         QCOMPARE(fx.status(), kStopped);
-        QVERIFY(!fx.portOpen() && fx.button("cmdOpenCOM")->isEnabled()
-                && fx.button("cmdStart")->isEnabled() == wasOpen);
+        QVERIFY(!fx.portOpen());
+        QVERIFY(fx.button("cmdOpenCOM")->isEnabled());
+        QCOMPARE(fx.button("cmdStart")->isEnabled(), wasOpen);
     }
 
     // Typed text selects nothing, neither on Return nor when the focus leaves; opening it is
@@ -150,7 +158,8 @@ private slots:
         QTest::keyClicks(box->lineEdit(), QStringLiteral("COM2"));
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         fx.button("Stop")->setFocus();
-        QVERIFY(box->currentIndex() == -1 && box->count() == 20);
+        QCOMPARE(box->currentIndex(), -1);
+        QCOMPARE(box->count(), 20);
         fx.click("cmdOpenCOM");
         QCOMPARE(fx.boxes.texts(), QStringList{u"指定通信端口时发生错误！"_s});
         fx.pick(0);
@@ -175,10 +184,13 @@ private slots:
         });
         later(10000, [] { QCoreApplication::exit(1); }); // hang guard only
         QCOMPARE(QApplication::exec(), 0);
-        QTRY_COMPARE(fx.alive(), !byExit); // and the change step did not go on after its wait:
-        QVERIFY(
-            byExit
-            || (!fx.portOpen() && !fx.button("cmdOpenCOM")->isEnabled() && fx.status() == kOpened));
+        QTRY_COMPARE(fx.alive(), !byExit);
+        if (byExit)
+            return;
+        // The change step did not go on after its wait.
+        QVERIFY(!fx.portOpen());
+        QVERIFY(!fx.button("cmdOpenCOM")->isEnabled());
+        QCOMPARE(fx.status(), kOpened);
     }
 
     // A device path that looks like markup, in a real box: shown as written, and the operator can
@@ -192,12 +204,14 @@ private slots:
         fx.mapPort(1, path);
         fx.click("cmdOpenCOM");
         auto* box = qobject_cast<QMessageBox*>(shownMessageBox());
-        QVERIFY(box && box->isVisible());
+        QVERIFY(box);
+        QVERIFY(box->isVisible());
         QLabel* shown = nullptr;
         for (QLabel* label : box->findChildren<QLabel*>())
             shown = label->text().contains(path) ? label : shown;
-        QVERIFY(shown && shown->textFormat() == Qt::PlainText);
-        QVERIFY(fx.get<QLabel>("panel_status")->textFormat() == Qt::PlainText);
+        QVERIFY(shown);
+        QCOMPARE(shown->textFormat(), Qt::PlainText);
+        QCOMPARE(fx.get<QLabel>("panel_status")->textFormat(), Qt::PlainText);
 
         shown->setSelection(0, int(shown->text().size())); // as dragging over it does
         QTest::keyClick(shown, Qt::Key_C, Qt::ControlModifier);

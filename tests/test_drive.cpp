@@ -284,10 +284,13 @@ private slots:
         console.click("Stop"); // nothing more before it: the blocked input sent nothing else
         QCOMPARE(got + console.car1.read(1), frames + bytes({0x87}));
         const auto* box = qobject_cast<QMessageBox*>(shownMessageBox());
-        if (boxStays)
-            QVERIFY(box && box->isVisible() && box->text().startsWith(u"类型不匹配"));
-        else
+        if (boxStays) {
+            QVERIFY(box);
+            QVERIFY(box->isVisible());
+            QVERIFY(box->text().startsWith(u"类型不匹配"));
+        } else {
             QTRY_VERIFY(!shownBefore || !shownBefore->isVisible());
+        }
         QVERIFY(!console.get<QCheckBox>("Check1")->isChecked());
     }
 

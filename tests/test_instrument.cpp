@@ -1,10 +1,12 @@
 // The speed trend's readings and points, the traffic rows' texts and the recording file.
 #include "instrument/csvrecorder.h"
+#include "instrument/instrumentpanel.h"
 #include "instrument/speedhistory.h"
 #include "instrument/traffic.h"
 #include "support/checks.h"
 
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -164,6 +166,31 @@ private slots:
             QCOMPARE(kept.last(), next - 1);
             QCOMPARE(kept.first(), next - kept.size());
         }
+    }
+
+    // Rows reach the list in batches: a few rows together once the list's delay is over, a
+    // burst in pieces of a bounded size at once, each batch one insertion in its order.
+    void listTakesRowsInBatches()
+    {
+        InstrumentPanel panel({}, nullptr);
+        TrafficLog* log = panel.log();
+        QSignalSpy inserted(log, &QAbstractItemModel::rowsInserted);
+        for (int i = 0; i < 3; ++i)
+            panel.note(row(Direction::Received, QByteArray(1, char(i))));
+        QCOMPARE(log->rowCount(), 0);
+        QTRY_COMPARE(log->rowCount(), 3);
+        QCOMPARE(inserted.size(), 1);
+
+        inserted.clear();
+        for (int i = 0; i < 600; ++i)
+            panel.note(row(Direction::Received, QByteArray(1, char(i))));
+        QCOMPARE(inserted.size(), 2); // two full pieces without waiting; the rest follows
+        const int listedAtOnce = log->rowCount() - 3;
+        QVERIFY(listedAtOnce > 0);
+        QVERIFY(listedAtOnce < 600);
+        QTRY_COMPARE(log->rowCount(), 603);
+        QCOMPARE(inserted.size(), 3);
+        QCOMPARE(log->row(602).bytes, QByteArray(1, char(599)));
     }
 
     // The list keeps the head of a long read and says how long it was; the recording, which

@@ -6,7 +6,9 @@
 #include "support/consolefixture.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QFile>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTableView>
 
@@ -77,6 +79,63 @@ private slots:
         stalled.unlock();
     }
 
+    // The disk gives out after the first row: one box, the rows before it stay in the file,
+    // and the car still gets every frame.
+    void recordingFailingPartwayKeepsWhatWasWritten()
+    {
+        QTemporaryDir documents;
+        RecordingDisk full;
+        int rowsTaken = 0;
+        full.write = [&](QFile& file, const QByteArray& line) -> qint64 {
+            if (line.startsWith("\xEF\xBB\xBF") || rowsTaken++ == 0)
+                return file.write(line);
+            return -1;
+        };
+        ConsoleFixture rig(full);
+        rig.form()->setDocumentsFolder(documents.path());
+        QVERIFY(rig.open(0));
+        rig.click("cmdRecord");
+        for (int i = 0; i < 3; ++i)
+            rig.click("Stop");
+        QCOMPARE(rig.car1.read(3), bytes({0x87, 0x87, 0x87}));
+        QTRY_COMPARE(rig.boxes.texts(), QStringList(u"记录已停止：行驶记录无法写入。"_s));
+        QVERIFY(!rig.button("cmdRecord")->isChecked());
+        QCOMPARE(rig.status(), u"记录已停止：文件无法写入"_s);
+        rig.click("Stop"); // the recording tries nothing more, and says nothing more
+        QCOMPARE(rig.boxes.texts().size(), 1);
+        QFile file(documents.filePath(u"smartcar-console/行驶记录-20261207-090503.csv"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u"\r\n"_s);
+        QCOMPARE(lines.size(), 3); // the header, the first brake, and the line's end
+        QVERIFY(lines.at(1).endsWith(u"发送,87,冷制动,,灭"_s));
+    }
+
+    // Rows selected in 通信记录 reach the clipboard tab-separated, oldest first, by Ctrl+C in
+    // the list and by 复制所选.
+    void selectedRowsAreCopiedInTheirOrder()
+    {
+        ConsoleFixture rig;
+        const auto restore = qScopeGuard([] { QGuiApplication::clipboard()->clear(); });
+        QVERIFY(rig.open(0));
+        rig.click("cmdTraffic");
+        rig.click("Advanced");
+        rig.click("Retreat");
+        rig.click("Stop");
+        auto* rows = rig.get<QTableView>("Rows");
+        QTRY_COMPARE(rows->model()->rowCount(), 3);
+        QItemSelectionModel* selection = rows->selectionModel();
+        using Flag = QItemSelectionModel::SelectionFlag;
+        selection->select(rows->model()->index(2, 0), Flag::Select | Flag::Rows);
+        selection->select(rows->model()->index(0, 0), Flag::Select | Flag::Rows);
+        const QString expected = u"09:05:03.042\t发送\t85 60\t前进，速度 120\n"
+                                 u"09:05:03.042\t发送\t87\t冷制动\n"_s;
+        QTest::keyClick(rows, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+        QGuiApplication::clipboard()->clear();
+        QTest::mouseClick(rig.get<QPushButton>("Copy"), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+    }
+
     // A screen reader's Toggle on 记录 starts and ends the recording as a click does.
     void recordingToggledByAScreenReader()
     {
@@ -110,7 +169,9 @@ private slots:
         rig.click("Advanced");
 
         const SpeedHistory& trend = rig.get<SpeedTrend>("Trend")->history();
-        QVERIFY(trend.size() == 1 && trend.at(0).speed == 0x41 && trend.at(0).alarm);
+        QVERIFY(trend.size() == 1);
+        QVERIFY(trend.at(0).speed == 0x41);
+        QVERIFY(trend.at(0).alarm);
         QTRY_COMPARE(rows->model()->rowCount(), 3);
         // The rows' texts are the recording's below; the list has its own direction column.
         QCOMPARE(rows->model()->index(1, TrafficLog::DirectionColumn).data(), u"接收"_s);
@@ -142,7 +203,8 @@ private slots:
         // Esc brakes here as in the main window, Shift held in a hurry or not; the list stays.
         QTest::keyClick(rows, Qt::Key_Escape, Qt::ShiftModifier);
         QCOMPARE(rig.car1.read(1), bytes({0x87}));
-        QVERIFY(rows->window() != rig.form() && rows->window()->isVisible());
+        QVERIFY(rows->window() != rig.form());
+        QVERIFY(rows->window()->isVisible());
 
         // The list follows the newest rows, unless the operator has scrolled up to read. Its
         // current row is the first, as the list's focus makes it.

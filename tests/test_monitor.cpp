@@ -84,7 +84,8 @@ private slots:
         // listed with the lamp as the failed tick left it: dark.
         QVERIFY(rig.feed(bytes({0x41})));
         QCOMPARE(rig.status(), u"接收失败：类型不匹配：「采样间隔」不是数字"_s);
-        QVERIFY(rig.shown().isEmpty() && rig.buffered() == 0);
+        QVERIFY(rig.shown().isEmpty());
+        QVERIFY(rig.buffered() == 0);
         QVERIFY(!rig.lit());
         QCOMPARE(rig.listed(1).row(0).bytes, bytes({0x41}));
         QVERIFY(!rig.listed(1).row(0).lampLit);
@@ -94,7 +95,9 @@ private slots:
         rig.click("cmdStart");
         QVERIFY(rig.feed(bytes({0x3C})));
         QCOMPARE(rig.status(), u"接收失败：端口未打开：通信端口未打开，请先单击【打开端口】"_s);
-        QVERIFY(rig.shown().isEmpty() && rig.boxes.messages().isEmpty() && rig.timer->isActive());
+        QVERIFY(rig.shown().isEmpty());
+        QVERIFY(rig.boxes.messages().isEmpty());
+        QVERIFY(rig.timer->isActive());
 
         rig.click("cmdOpenCOM");
         QVERIFY(rig.feed(bytes({0x0A}), &rig.car2));
@@ -115,8 +118,12 @@ private slots:
         }));
         QTRY_COMPARE(shownBoxes().size(), 1);
         // A slow reading after a fast one leaves the lamp lit, and the caption shrinks back.
-        QVERIFY(!rig.lit() && rig.feed(bytes({0xFF})) && rig.feed(bytes({0x05})));
-        QVERIFY(rig.shown() == u"05R/Min" && rig.lit() && rig.buffered() == 0);
+        QVERIFY(!rig.lit());
+        QVERIFY(rig.feed(bytes({0xFF})));
+        QVERIFY(rig.feed(bytes({0x05})));
+        QVERIFY(rig.shown() == u"05R/Min");
+        QVERIFY(rig.lit());
+        QVERIFY(rig.buffered() == 0);
         QCOMPARE(rig.get<QLabel>("lblValue")->size(), rig.get<QLabel>("lblValue")->sizeHint());
 
         rig.edit("NewSpeed")->setText(u"abc"_s); // a second failure while the box is up
@@ -164,7 +171,8 @@ private slots:
                 rig.click("cmdStart");
             rig.car1.write(bytes({0x3C}));
         }));
-        QVERIFY(rig.boxes.messages().isEmpty() && rig.lit());
+        QVERIFY(rig.boxes.messages().isEmpty());
+        QVERIFY(rig.lit());
         QCOMPARE(rig.shown(), reading);
         QCOMPARE(rig.status(), status);
         QCOMPARE(banner->text() == u"欢迎使用", welcomeBack);
@@ -179,7 +187,8 @@ private slots:
         Rig rig;
         rig.click("cmdStart");
         QVERIFY(rig.feed(bytes({0x41})));
-        QVERIFY(!rig.shownGrey() && rig.lit());
+        QVERIFY(!rig.shownGrey());
+        QVERIFY(rig.lit());
         QTRY_COMPARE_WITH_TIMEOUT(rig.status(), u"已 1 秒未收到小车的数据"_s, 5000);
         QVERIFY(rig.shownGrey());
         QVERIFY(rig.lit());
@@ -209,7 +218,8 @@ private slots:
     {
         Rig rig;
         QVERIFY(rig.startReadingThen(0xFF, [&] { rig.action("Exit")->trigger(); }));
-        QVERIFY(!rig.alive() && rig.boxes.messages().isEmpty());
+        QVERIFY(!rig.alive());
+        QVERIFY(rig.boxes.messages().isEmpty());
     }
 };
 

@@ -69,11 +69,15 @@ private slots:
         };
         QPointer<QWidget> first = show(which);
         // No owner, not modal: it must outlive the main window and leave it usable.
-        QVERIFY(first && first->isVisible() && !first->parentWidget()
-                && !qApp->activeModalWidget());
+        QVERIFY(first);
+        QVERIFY(first->isVisible());
+        QVERIFY(!first->parentWidget());
+        QVERIFY(!qApp->activeModalWidget());
         QVERIFY2(misplaced(first).isEmpty(), qPrintable(misplaced(first).join(u' ')));
         QTest::keyClick(first, Qt::Key_Escape); // brakes here too, and leaves the window open
-        QVERIFY(fx.car1.read(1) == bytes({0x87}) && first && first->isVisible());
+        QVERIFY(fx.car1.read(1) == bytes({0x87}));
+        QVERIFY(first);
+        QVERIFY(first->isVisible());
         // The byte table: the label charNN shows the character whose byte is NN.
         for (const QLabel* c : first->findChildren<QLabel*>(QRegularExpression(u"^char"_s)))
             QCOMPARE(c->text(), QString(QChar(c->objectName().mid(4).toInt())));
@@ -85,13 +89,19 @@ private slots:
         // Closed, it is released, not merely hidden; the others stay.
         which == 0 ? first->findChild<QPushButton*>(u"Command1"_s)->click() : void(first->close());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!first && fx.alive() && fx.form()->isVisible());
-        QVERIFY(others[0] && others[0]->isVisible() && others[1] && others[1]->isVisible());
+        QVERIFY(!first);
+        QVERIFY(fx.alive());
+        QVERIFY(fx.form()->isVisible());
+        QVERIFY(others[0]);
+        QVERIFY(others[0]->isVisible());
+        QVERIFY(others[1]);
+        QVERIFY(others[1]->isVisible());
         // Chosen again, it is built anew; the second time the old one still waited to be deleted
         // and must not be shown only to vanish.
         for (int pass = 0; pass < 2; ++pass) {
             const QPointer<QWidget> again = show(which);
-            QVERIFY(again && again->isVisible());
+            QVERIFY(again);
+            QVERIFY(again->isVisible());
             again->close();
         }
     }
@@ -130,7 +140,8 @@ private slots:
         // the program, and return before the close step if Exit had ended it.
         QCOMPARE(QApplication::exec(), 0);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(runningAfterExit && !table);
+        QVERIFY(runningAfterExit);
+        QVERIFY(!table);
     }
 };
 

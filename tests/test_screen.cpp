@@ -98,7 +98,8 @@ private slots:
             QHighDpi::toNativeGlobalPosition(QPointF(fx.form()->mapToGlobal(at)), window), QPoint(),
             QPoint(0, -120));
         QWindowSystemInterface::flushWindowSystemEvents();
-        QVERIFY(box->currentIndex() == 0 && fx.portOpen());
+        QVERIFY(box->currentIndex() == 0);
+        QVERIFY(fx.portOpen());
         QVERIFY(area->verticalScrollBar()->value() > 0);
     }
 

@@ -3,6 +3,7 @@
 // present device is the one that vanished (the rule a reconnect relies on never to open
 // someone else's adapter).
 #include "serial/commport.h"
+#include "serial/connection.h"
 #include "serial/devicematch.h"
 #include "support/checks.h"
 #include "support/ptypair.h"
@@ -87,6 +88,23 @@ auto asNobody(Step step)
 }
 
 using Overrides = QMap<int, QString>; // SMARTCAR_COM<n> by n
+
+// A device node to be, ttyUSB0 in a folder searchable by everyone (so that only the node itself
+// can refuse), with a lock folder of its own: the machine's may hold a live lock for a real
+// ttyUSB0.
+struct DeviceNode
+{
+    QTemporaryDir dir;
+    QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+    QTemporaryDir locks;
+    QStringList lockDirs{locks.path()};
+    bool searchable = ::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0;
+
+    QString explain() const
+    {
+        return explainOpenFailure(diagnoseOpenFailure(device, {}, lockDirs));
+    }
+};
 
 // Another program's lock file for the line the console is about to open, in a lock folder of
 // the test's own. `holder`: the test itself (alive), a process that has ended, or none (the
@@ -243,11 +261,6 @@ private slots:
         QCOMPARE(assignPortDevices(u"/dev"_s, present, overrides), devices);
     }
 
-    void onlyTheFirstSeventeenEntriesOpen()
-    {
-        QVERIFY(isOpenableIndex(16) && !isOpenableIndex(17) && !isOpenableIndex(-1));
-    }
-
     void usbEntryWithoutAnAdapterSaysSo()
     {
         QTemporaryDir dir;
@@ -298,45 +311,43 @@ private slots:
         QCOMPARE(portOverrides(), Overrides({{2, u"/tmp/car"_s}}));
     }
 
-    void openFailureCauses()
+    // A link left behind for an adapter that is gone: as if no device were there.
+    void linkLeftForAGoneAdapterIsNoDevice()
     {
-        QTemporaryDir dir;
-        // Searchable by everyone, so that only the node itself can refuse.
-        QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-        const QString device = dir.filePath(u"ttyUSB0"_s);
-        // The machine's own lock folders may hold a live lock for a real ttyUSB0.
-        QTemporaryDir locks;
-        const QStringList lockDirs{locks.path()};
-        const auto explain = [&] {
-            return explainOpenFailure(diagnoseOpenFailure(device, {}, lockDirs));
-        };
+        const DeviceNode node;
+        QVERIFY(QFile::link(node.dir.filePath(u"gone"_s), node.device));
+        QCOMPARE(node.explain(), u"未找到设备 %1：请检查适配器是否已插好。"_s.arg(node.device));
+    }
 
-        // A link left behind for an adapter that is gone: as if no device were there.
-        QVERIFY(QFile::link(dir.filePath(u"gone"_s), device));
-        QCOMPARE(explain(), u"未找到设备 %1：请检查适配器是否已插好。"_s.arg(device));
-
-        // A node the user may not open, its group read from the node.
-        QVERIFY(QFile::remove(device) && QFile(device).open(QIODevice::WriteOnly)
-                && QFile::setPermissions(device, {}));
-        const QString refused = asNobody(explain);
+    // A node the user may not open: the advice names the group read from the node.
+    void nodeTheUserMayNotOpenNamesItsGroup()
+    {
+        const DeviceNode node;
+        QVERIFY(QFile(node.device).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::setPermissions(node.device, {}));
+        const QString refused = asNobody([&] { return node.explain(); });
         QCOMPARE(refused,
                  u"没有权限读写设备 %1，它属于 %2 组。\n"
                  u"请执行 sudo usermod -aG %2 $USER，然后注销并重新登录。"_s.arg(
-                     device, QFileInfo(device).group()));
+                     node.device, QFileInfo(node.device).group()));
+    }
 
-        // Held by another program, met through a link as the console would meet an adapter. Qt's
-        // lock (it names this pseudo-terminal, which nothing else on the machine can hold) is in
-        // the system's folders; to root, which passes Qt's exclusive claim, it is the only sign.
+    // Held by another program, met through a link as the console would meet an adapter. Qt's
+    // lock (it names this pseudo-terminal, which nothing else on the machine can hold) is in the
+    // system's folders; to root, which passes Qt's exclusive claim, it is the only sign. Once it
+    // is let go, the device itself shows nothing wrong: the open's own words stay.
+    void lineHeldByAnotherProgramIsNamedBusy()
+    {
+        const DeviceNode node;
         PtyPair car;
-        QVERIFY(QFile::remove(device) && QFile::link(car.slavePath(), device));
+        QVERIFY(QFile::link(car.slavePath(), node.device));
         QSerialPort other(car.slavePath());
         QVERIFY(other.open(QIODevice::ReadWrite));
-        QVERIFY(explainOpenFailure(diagnoseOpenFailure(device, {}))
-                    .contains(device + u" 正被另一个程序占用"_s));
+        QVERIFY(explainOpenFailure(diagnoseOpenFailure(node.device, {}))
+                    .contains(node.device + u" 正被另一个程序占用"_s));
         other.close();
-        // Once it is let go, the device itself shows nothing wrong: the open's own words stay.
-        QCOMPARE(explainOpenFailure(diagnoseOpenFailure(device, u"EIO"_s, lockDirs)),
-                 u"无法打开设备 %1：EIO"_s.arg(device));
+        QCOMPARE(explainOpenFailure(diagnoseOpenFailure(node.device, u"EIO"_s, node.lockDirs)),
+                 u"无法打开设备 %1：EIO"_s.arg(node.device));
     }
 
     // A lock file the user may not read may be another user's live lock: the port does not
@@ -351,7 +362,8 @@ private slots:
         QVERIFY(QFile(device).open(QIODevice::WriteOnly));
         const QString lockFile = locks.filePath(u"LCK..ttyUSB0"_s);
         QFile lock(lockFile);
-        QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write("     12345\n") == 11);
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        QVERIFY(lock.write("     12345\n") == 11);
         lock.close();
         QVERIFY(QFile::setPermissions(lockFile, {}));
         const std::optional<OpenFailure> found = asNobody(
@@ -417,7 +429,8 @@ private slots:
             const pid_t child = ::fork();
             if (child == 0)
                 ::_exit(0);
-            QVERIFY(child > 0 && ::waitpid(child, nullptr, 0) == child);
+            QVERIFY(child > 0);
+            QVERIFY(::waitpid(child, nullptr, 0) == child);
             pid = child;
         }
         if (holder != Holder::None) {
@@ -429,7 +442,8 @@ private slots:
         const QString lockFile = locks.filePath(u"LCK.."_s
                                                 + car.slavePath().mid(5).replace(u'/', u'_'));
         QFile lock(lockFile);
-        QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size());
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        QVERIFY(lock.write(content) == content.size());
         lock.close();
 
         // The port does not open past a lock it must honour, says whose it is, and leaves the
@@ -519,18 +533,90 @@ private slots:
         const DeviceIdentity first = identifyDevice(link);
         QVERIFY(!first.link.isEmpty());
         QCOMPARE(identifyDevice(link), first);
-        QVERIFY(QFile::remove(link) && QFile::link(car.slavePath(), link));
+        QVERIFY(QFile::remove(link));
+        QVERIFY(QFile::link(car.slavePath(), link));
         QVERIFY(identifyDevice(link).link != first.link);
         QVERIFY(identifyDevice(car.slavePath()).link.isEmpty());
     }
 
-    void bareTerminalNumbersAreNeverLookedFor()
+    // A terminal number written another way is still one (the plain /dev/pts/N: test_reconnect).
+    void bareTerminalNumbersWrittenOtherwiseAreNeverLookedFor()
     {
-        QVERIFY(!mayReconnect(bare(u"/dev/pts/3"_s)));
         QVERIFY(!mayReconnect(bare(u"/dev//pts/0"_s)));
         QVERIFY(!mayReconnect(bare(u"/dev/./pts/0"_s)));
         QVERIFY(mayReconnect(bare(u"/tmp/car"_s)));
-        QVERIFY(!mayReconnect(bare(QString())));
+    }
+
+    // The connection steps, without a window: what opening list entries leaves on show.
+    void openStepShowsTheOutcome()
+    {
+        PtyPair car;
+        QTemporaryDir empty;
+        CommPort port;
+        port.setLockDirectories({empty.path()});
+        port.setPortMap(PortMap(empty.path(), {{1, car.slavePath()}}));
+        Connection connection(&port);
+
+        const int before = port.commPort();
+        const Connection::Shows refused = connection.open(17); // COM18 is listed, never opened
+        QCOMPARE(refused.error, u"指定通信端口时发生错误！"_s);
+        QVERIFY(!refused.openEnabled);
+        QCOMPARE(port.commPort(), before);
+
+        const Connection::Shows missing = connection.open(16);
+        QCOMPARE(missing.error, u"打开通信端口时发生错误！请确定通信端口存在且正常。"_s);
+        QVERIFY(missing.errorDetail.contains(empty.filePath(u"ttyS16"_s)));
+        QVERIFY(!missing.status);
+
+        const Connection::Shows opened = connection.open(0);
+        QVERIFY(opened.error.isEmpty());
+        QVERIFY(port.portOpen());
+        QCOMPARE(opened.openEnabled, std::optional(false));
+        QCOMPARE(opened.startEnabled, std::optional(true));
+
+        QVERIFY(!connection.changes(0));
+        QVERIFY(connection.changes(1));
+        connection.changeBegins();
+        QVERIFY(port.portOpen()); // closed only once the change step's wait is over
+        const Connection::Shows changed = connection.changeEnds();
+        QVERIFY(!port.portOpen());
+        QCOMPARE(changed.openEnabled, std::optional(true));
+        QCOMPARE(changed.status, std::optional(u"已停止通信并关闭通讯端口"_s));
+    }
+
+    // A reconnect resumes monitoring only when the unplug stopped it and nobody has decided
+    // about it since.
+    void reconnectResumesOnlyWhatTheUnplugStopped_data()
+    {
+        using Poll = Connection::Shows::Poll;
+        QTest::addColumn<bool>("monitoringAtUnplug");
+        QTest::addColumn<bool>("decidedMeanwhile");
+        QTest::addColumn<bool>("monitoringAtReconnect");
+        QTest::addColumn<Poll>("poll");
+        QTest::newRow("stoppedByTheUnplugResumes") << true << false << false << Poll::Resume;
+        QTest::newRow("offStaysOff") << false << false << false << Poll::Keep;
+        QTest::newRow("operatorDecidedMeanwhile") << true << true << false << Poll::Keep;
+        QTest::newRow("runningAgainIsNotStartedTwice") << true << false << true << Poll::Keep;
+    }
+
+    void reconnectResumesOnlyWhatTheUnplugStopped()
+    {
+        using Poll = Connection::Shows::Poll;
+        QFETCH(bool, monitoringAtUnplug);
+        QFETCH(bool, decidedMeanwhile);
+        QFETCH(bool, monitoringAtReconnect);
+        QFETCH(Poll, poll);
+        CommPort port;
+        Connection connection(&port);
+        const Connection::Shows unplugged = connection.unplugged(monitoringAtUnplug);
+        QCOMPARE(unplugged.poll, monitoringAtUnplug ? Poll::Stop : Poll::Keep);
+        // Nothing was opened, so there is no device to wait for.
+        QCOMPARE(unplugged.status, std::optional(u"通信端口已断开，请检查无线适配器"_s));
+        if (decidedMeanwhile)
+            connection.monitoringDecided();
+        QCOMPARE(connection.reconnected(u"/tmp/car"_s, monitoringAtReconnect).poll, poll);
+        // Once only: a second reconnect finds nothing to resume.
+        QCOMPARE(connection.reconnected(u"/tmp/car"_s, false).poll, Poll::Keep);
     }
 };
 

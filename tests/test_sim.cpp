@@ -74,8 +74,9 @@ private slots:
                 car.apply(f, CarModel::Time(ms));
         for (const auto& [ms, signedRpm] : velocities) {
             const CarModel::Time at(ms);
-            QVERIFY2(car.wheelVelocity(at) == signedRpm && car.wheelRpm(at) == qAbs(signedRpm),
-                     qPrintable(QString::number(ms)));
+            const QByteArray when = QByteArray::number(ms);
+            QVERIFY2(car.wheelVelocity(at) == signedRpm, when.constData());
+            QVERIFY2(car.wheelRpm(at) == qAbs(signedRpm), when.constData());
         }
     }
 
@@ -164,13 +165,18 @@ private slots:
     void badStartIsRefused() // and a plain file where the link should go is left alone
     {
         QTemporaryFile file;
-        QVERIFY(file.open() && file.write("keep me") == 7 && file.flush());
+        QVERIFY(file.open());
+        QVERIFY(file.write("keep me") == 7);
+        QVERIFY(file.flush());
         QProcess sim;
         QCOMPARE(start(sim, {"--period", "0", "--link", file.fileName()}), QString());
         QTRY_COMPARE_WITH_TIMEOUT(sim.state(), QProcess::NotRunning, 10000);
-        QVERIFY(sim.exitCode() > 0 && !sim.readAllStandardError().isEmpty());
+        QVERIFY(sim.exitCode() > 0);
+        QVERIFY(!sim.readAllStandardError().isEmpty());
         const QFileInfo after(file.fileName());
-        QVERIFY(after.isFile() && !after.isSymLink() && after.size() == 7);
+        QVERIFY(after.isFile());
+        QVERIFY(!after.isSymLink());
+        QVERIFY(after.size() == 7);
     }
 };
 

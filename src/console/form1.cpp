@@ -10,7 +10,7 @@
 #include "console/widgets/twips.h"
 #include "console/widgets/widgets.h"
 #include "serial/commport.h"
-#include "serial/reconnect.h"
+#include "serial/connection.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -44,7 +44,7 @@ Form1::Form1(const Surroundings& surroundings, QWidget* parent)
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(kPollInterval);
     Timer1->setTimerType(Qt::PreciseTimer);
-    m_reconnect = named(new Reconnect(MSComm1, this), "reconnect");
+    m_connection = named(new Connection(MSComm1, this), "connection");
 
     buildControls();
     buildInstrument(surroundings.recordingDisk);
@@ -120,8 +120,8 @@ void Form1::connectHandlers()
     on(Exit, &QAction::triggered, &Form1::Exit_Click);
 
     connect(MSComm1, &CommPort::disconnected, this, &Form1::onPortDisconnected);
-    connect(m_reconnect, &Reconnect::reconnected, this, &Form1::onReconnected);
-    connect(m_reconnect, &Reconnect::stillWaiting, this, &Form1::onStillWaiting);
+    connect(m_connection, &Connection::reopened, this, &Form1::onReconnected);
+    connect(m_connection, &Connection::reopenFailed, this, &Form1::onStillWaiting);
 }
 
 QString Form1::statusText() const

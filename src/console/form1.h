@@ -3,6 +3,7 @@
 #include "common/failure.h"
 #include "console/surroundings.h"
 #include "monitor/pollstate.h"
+#include "serial/connection.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -27,7 +28,6 @@ class CommPort;
 class InstrumentPanel;
 class KeyedStatusBar;
 class PortBox;
-class Reconnect;
 class Shape;
 class SpeedTrend;
 
@@ -106,6 +106,8 @@ private:
     void onPortDisconnected(const QString& reason);
     void onReconnected(const QString& device);
     void onStillWaiting(const QString& cause);
+    // Shows what a connection step decided.
+    void showConnection(const Connection::Shows& shows);
     // Greys the last reading out, or gives a new one its own look.
     void showReadingStale(bool stale);
     void startPoll();
@@ -182,10 +184,9 @@ private:
 
     CommPort* MSComm1 = nullptr;
     QTimer* Timer1 = nullptr;
-    // Brings the device back after an unplug nobody asked for.
-    Reconnect* m_reconnect = nullptr;
-    // Monitoring was on when the device vanished, and nobody has pressed cmdStart since.
-    bool m_resumeMonitoring = false;
+    // The connection steps' decisions, and bringing the device back after an unplug nobody
+    // asked for.
+    Connection* m_connection = nullptr;
 
     // The frame buffer: every command replaces it with a fresh one of the frame's length.
     QByteArray SendBuf;

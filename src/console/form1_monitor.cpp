@@ -5,6 +5,7 @@
 #include "console/widgets/shape.h"
 #include "monitor/poll.h"
 #include "serial/commport.h"
+#include "serial/connection.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -32,7 +33,7 @@ qint64 monotonicMs()
 void Form1::cmdStart_Click()
 {
     // The operator has decided about monitoring; a reconnect leaves it as it is now.
-    m_resumeMonitoring = false;
+    m_connection->monitoringDecided();
     if (Timer1->isActive())
         Timer1->stop();
     else
