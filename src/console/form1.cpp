@@ -5,6 +5,7 @@
 #include "console/errorreport.h"
 #include "console/helpdocument.h"
 #include "console/screenfit.h"
+#include "console/spoken.h"
 #include "console/widgets/keyedstatusbar.h"
 #include "console/widgets/portbox.h"
 #include "console/widgets/twips.h"
@@ -46,10 +47,12 @@ Form1::Form1(const Surroundings& surroundings, QWidget* parent)
     Timer1->setTimerType(Qt::PreciseTimer);
     m_connection = named(new Connection(MSComm1, this), "connection");
 
+    m_spoken = new Spoken(this);
     buildControls();
     buildInstrument(surroundings.recordingDisk);
     buildMenu();
     buildStatusBar();
+    nameControls();
     connectHandlers();
     DriveKeys::install(this, {Advanced, Retreat, Left, Right, Stop});
     ScreenFit::install(this, static_cast<QScrollArea*>(centralWidget()));
@@ -86,7 +89,10 @@ void Form1::buildStatusBar()
                                                + helpDocumentPath());
     QLabel* title = StatusBar1->addPanel(3200, Style::Text,
                                          QStringLiteral("Tavrin远程遥控智能车控制台"));
-    StatusBar1->addPanel(5200, Style::Text, QStringLiteral("系统消息"), kStatusKey);
+    QLabel* status = StatusBar1->addPanel(5200, Style::Text, QStringLiteral("系统消息"),
+                                          kStatusKey);
+    // Named as it reads; setStatus keeps it so, for a screen reader (Spoken).
+    status->setAccessibleName(status->text());
     // In a window narrower than its full width the fixed texts give way, never the messages.
     KeyedStatusBar::letShrink(contact);
     KeyedStatusBar::letShrink(title);
@@ -132,8 +138,12 @@ QString Form1::statusText() const
 void Form1::setStatus(const QString& text)
 {
     QLabel* panel = StatusBar1->panel(kStatusKey);
+    // A message said again (a failure each tick) is heard once.
+    if (panel->text() != text)
+        m_spoken->announce(text);
     panel->setText(text);
     panel->setToolTip(text); // a long message (a device path, a cause) runs past the panel
+    m_spoken->set(panel, Spoken::Field::Name, text);
 }
 
 bool Form1::waitPaced(int ms)

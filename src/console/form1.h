@@ -11,6 +11,7 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
 #include <utility>
 
 class QAction;
@@ -30,6 +31,7 @@ class KeyedStatusBar;
 class PortBox;
 class Shape;
 class SpeedTrend;
+class Spoken;
 
 // The console's main window. It owns every control, the serial port service MSComm1, the
 // receive-poll timer Timer1 and the frame buffer. Controls carry their names as objectName,
@@ -108,8 +110,13 @@ private:
     void onStillWaiting(const QString& cause);
     // Shows what a connection step decided.
     void showConnection(const Connection::Shows& shows);
-    // Greys the last reading out, or gives a new one its own look.
-    void showReadingStale(bool stale);
+    // Greys the last reading out, or gives a new one (`value`) its own look; a screen reader
+    // hears either.
+    void showReadingStale(bool stale, std::optional<quint8> value = {});
+    // The trend's description: the latest reading and the alarm speed.
+    void describeTrend();
+    // Names every control as the label or frame caption beside it reads (form1_layout.cpp).
+    void nameControls();
     void startPoll();
     void showSilence(const Silence::Seen& seen);
 
@@ -181,6 +188,8 @@ private:
     QAction* Exit = nullptr;
 
     KeyedStatusBar* StatusBar1 = nullptr;
+    // What a screen reader hears of the reading, the lamp, the trend and the status panel.
+    Spoken* m_spoken = nullptr;
 
     CommPort* MSComm1 = nullptr;
     QTimer* Timer1 = nullptr;

@@ -73,10 +73,12 @@ void Form1::showConnection(const Connection::Shows& shows)
         startPoll();
         cmdStart->setText(QStringLiteral("停止检测"));
     }
-    if (shows.openEnabled)
-        cmdOpenCOM->setEnabled(*shows.openEnabled);
+    // 开始检测 first: the keyboard's focus leaves a button that goes off for the next one on,
+    // which after opening is 开始检测.
     if (shows.startEnabled)
         cmdStart->setEnabled(*shows.startEnabled);
+    if (shows.openEnabled)
+        cmdOpenCOM->setEnabled(*shows.openEnabled);
     if (shows.status)
         setStatus(*shows.status);
     if (!shows.error.isEmpty())

@@ -3,6 +3,7 @@
 
 #include "common/numbers.h"
 #include "console/errorreport.h"
+#include "console/spoken.h"
 #include "console/widgets/colours.h"
 #include "console/widgets/shape.h"
 #include "console/widgets/speedtrend.h"
@@ -10,6 +11,7 @@
 #include "console/widgets/widgets.h"
 #include "console/windows/trafficwindow.h"
 #include "instrument/instrumentpanel.h"
+#include "monitor/poll.h"
 #include "serial/commport.h"
 
 #include <QApplication>
@@ -53,6 +55,7 @@ void Form1::buildInstrument(const RecordingDisk& disk)
     };
     alarmSpeed(MaxSpeed->text());
     connect(MaxSpeed, &QLineEdit::textChanged, Trend, alarmSpeed);
+    connect(MaxSpeed, &QLineEdit::textChanged, this, &Form1::describeTrend);
 
     auto* cmdTraffic = button(Frame11, "cmdTraffic", QStringLiteral("通信记录"),
                               {120, 2925, 1575, 450}, song9);
@@ -98,6 +101,18 @@ void Form1::noteReceived(const QDateTime& at, const QByteArray& bytes)
 void Form1::noteReading(quint8 reading, bool alarm, bool afterGap)
 {
     Trend->addReading(reading, alarm, afterGap);
+    describeTrend();
+}
+
+void Form1::describeTrend()
+{
+    const SpeedHistory& history = Trend->history();
+    const QString latest = history.size() == 0
+        ? QStringLiteral("尚无读数")
+        : QStringLiteral("最新读数 ") + speedCaption(history.at(history.size() - 1).speed);
+    m_spoken->set(Trend, Spoken::Field::Description,
+                  QStringLiteral("%1，报警速度 %2。%3")
+                      .arg(latest, MaxSpeed->text().trimmed(), Trend->toolTip()));
 }
 
 void Form1::cmdTraffic_Click()

@@ -1,6 +1,7 @@
 // The main window's controls: where each sits, how it looks, and which of them the handlers
 // keep at hand.
 
+#include "console/accessibility.h"
 #include "console/form1.h"
 #include "console/widgets/colours.h"
 
@@ -467,6 +468,30 @@ void Form1::buildControls()
            && font.pointSizeF() > 8)
         font.setPointSizeF(font.pointSizeF() - 0.75);
     banner->setFont(font);
+}
+
+void Form1::nameControls()
+{
+    // A screen reader names a box by the label that stands beside it, as a sighted operator
+    // does. Buddies only: the labels have no mnemonic, so nothing on screen changes.
+    static constexpr std::pair<const char*, const char*> besides[] = {
+        {"Label10", "NewSpeed"}, {"Label11", "ChangeTime"}, {"Label9", "Text3"},
+        {"Label3", "MaxSpeed"},  {"Label7", "Datalen"},     {"Label5", "cmbCOM"},
+        {"Label4", "delaytime"},
+    };
+    for (const auto& [label, box] : besides) {
+        findChild<QLabel*>(QLatin1String(label))->setBuddy(findChild<QWidget*>(QLatin1String(box)));
+    }
+    // The raw command box has its frame's caption beside it, and no label.
+    command->setAccessibleName(QStringLiteral("串口命令栏"));
+
+    // The parts that change by themselves are named as they stand now; Spoken keeps them so.
+    // A name of their own also keeps a label from raising an event for every new text.
+    LED1->setAccessibleName(QStringLiteral("报警灯"));
+    LED1->setAccessibleDescription(QStringLiteral("灭"));
+    makeReading(lblValue);
+    lblValue->setAccessibleName(QStringLiteral("当前小车速度值 无读数"));
+    describeTrend();
 }
 
 } // namespace smartcar

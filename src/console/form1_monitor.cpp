@@ -1,6 +1,7 @@
 // Speed monitoring: the receive poll and the alarm lamp.
 #include "console/form1.h"
 
+#include "console/spoken.h"
 #include "console/widgets/colours.h"
 #include "console/widgets/shape.h"
 #include "monitor/poll.h"
@@ -98,9 +99,13 @@ void Form1::Timer1_Timer()
         return;
     lblValue->setText(speedCaption(*show.reading));
     lblValue->adjustSize();
-    showReadingStale(show.stale);
-    if (show.lightsLamp)
+    showReadingStale(show.stale, *show.reading);
+    if (show.lightsLamp) {
+        if (LED1->fillColor() != kLampGreen)
+            m_spoken->announce(QStringLiteral("报警灯亮"));
         LED1->setFillColor(kLampGreen);
+        m_spoken->set(LED1, Spoken::Field::Description, QStringLiteral("亮"));
+    }
     noteReading(*show.reading, show.lightsLamp, show.afterGap);
 }
 
@@ -117,11 +122,16 @@ void Form1::showSilence(const Silence::Seen& seen)
         setStatus(QStringLiteral("已 %1 秒未收到小车的数据").arg(seen.seconds));
 }
 
-void Form1::showReadingStale(bool stale)
+void Form1::showReadingStale(bool stale, std::optional<quint8> value)
 {
     QPalette palette = lblValue->palette();
     palette.setColor(QPalette::WindowText, stale ? kStaleGrey : kAlertRed);
     lblValue->setPalette(palette);
+    QString name = QStringLiteral("当前小车速度值 ")
+        + (lblValue->text().isEmpty() ? QStringLiteral("无读数") : lblValue->text());
+    if (stale && !lblValue->text().isEmpty())
+        name += QStringLiteral("（已过时）");
+    m_spoken->setReading(lblValue, name, value);
 }
 
 } // namespace smartcar

@@ -57,6 +57,7 @@ TrafficWindow::TrafficWindow(TrafficLog* log, QWidget* owner)
     setFont(face(QStringLiteral("宋体"), 10.5));
 
     m_rows = named(new QTableView(this), "Rows");
+    m_rows->setAccessibleName(QStringLiteral("通信记录"));
     // Once the list is full, each new batch takes the oldest rows away, and with them, as a
     // rule, the current row: the view would scroll to the row that becomes current, at the
     // top. Connected before the view's own handlers, so that it holds still meanwhile; where
