@@ -28,6 +28,10 @@ int main(int argc, char* argv[])
     const smartcar::EndingSignals endingSignals;
     smartcar::endOnSignals(endingSignals, form);
     form->show();
+    // smartcar-console FILE: the recording FILE in the 回放 window, beside the main one.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1)
+        form->openReplay(arguments.at(1));
     const int code = QApplication::exec();
 
     // Windows still alive here were hidden by the end button or wait for a deferred delete.

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 
 namespace smartcar {
 
@@ -102,11 +103,56 @@ QString systemMessageTitle()
     return QStringLiteral("系统信息");
 }
 
+MessageWatch& messageWatch()
+{
+    static MessageWatch watch;
+    return watch;
+}
+
+namespace {
+bool& confirmAnswer()
+{
+    static bool yes = true;
+    return yes;
+}
+} // namespace
+
+void setConfirmAnswer(bool yes)
+{
+    confirmAnswer() = yes;
+}
+
+void askToConfirm(QWidget* parent, const QString& title, const QString& text, const QString& yes,
+                  const QString& no, std::function<void(bool)> answered)
+{
+    const ShownMessage message{QMessageBox::Question, title, text, {}};
+    ++messageCount();
+    emit messageWatch().shown();
+    if (sink()) {
+        sink()(message);
+        answered(confirmAnswer());
+        return;
+    }
+    auto* box = new QMessageBox(parent);
+    fill(*box, message);
+    QPushButton* yesButton = box->addButton(yes, QMessageBox::AcceptRole);
+    QPushButton* noButton = box->addButton(no, QMessageBox::RejectRole);
+    box->setDefaultButton(noButton);
+    box->setEscapeButton(noButton);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    qApp->installEventFilter(new BoxGuard(box));
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [box, yesButton, answered] { answered(box->clickedButton() == yesButton); });
+    box->show();
+}
+
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                  const QString& informativeText)
 {
     const ShownMessage message{icon, title, text, informativeText};
     ++messageCount();
+    emit messageWatch().shown();
     if (sink()) {
         sink()(message);
         return;

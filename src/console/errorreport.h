@@ -32,6 +32,23 @@ MessageSink setMessageSink(MessageSink sink);
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                  const QString& informativeText = QString());
 
+// A question with two buttons, asked in a box like showMessage's (the brake still works while
+// it is up; Esc brakes and answers `no`). `answered` gets true for `yes`. With a sink set the
+// sink gets the question and it is answered at once with confirmAnswer().
+void askToConfirm(QWidget* parent, const QString& title, const QString& text, const QString& yes,
+                  const QString& no, std::function<void(bool)> answered);
+// The answer a sink gives; true unless set (tests).
+void setConfirmAnswer(bool yes);
+
+// Says when any box of the console comes up, the questions included.
+class MessageWatch : public QObject
+{
+    Q_OBJECT
+signals:
+    void shown();
+};
+MessageWatch& messageWatch();
+
 // The box on screen, or null.
 QWidget* shownMessageBox();
 // How many messages have been shown (or recorded) so far; tells whether a step raised one.

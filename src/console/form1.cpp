@@ -10,6 +10,7 @@
 #include "console/widgets/portbox.h"
 #include "console/widgets/twips.h"
 #include "console/widgets/widgets.h"
+#include "console/windows/replaywindow.h"
 #include "serial/commport.h"
 #include "serial/connection.h"
 
@@ -60,7 +61,12 @@ Form1::Form1(const Surroundings& surroundings, QWidget* parent)
     run([this] { Form_Load(); });
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The 回放 window goes with this one; it tells nobody.
+    if (m_replayWindow)
+        m_replayWindow->disconnect(this);
+}
 
 void Form1::buildMenu()
 {

@@ -17,6 +17,8 @@
 class QAction;
 class QCheckBox;
 class QDateTime;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -32,6 +34,8 @@ class PortBox;
 class Shape;
 class SpeedTrend;
 class Spoken;
+class ReplayDrive;
+class ReplayWindow;
 
 // The console's main window. It owns every control, the serial port service MSComm1, the
 // receive-poll timer Timer1 and the frame buffer. Controls carry their names as objectName,
@@ -87,12 +91,18 @@ public:
     // The instrument in 功能预留区 (form1_instrument.cpp).
     void cmdTraffic_Click();
     void cmdRecord_Click();
+    void cmdReplay_Click();
+    // Opens the 回放 window with the recording at `path` (the command line's FILE, a dropped
+    // file, the file dialog's choice); a file that cannot be read is boxed.
+    void openReplay(const QString& path);
     // Recordings go into the folder smartcar-console of `documents`, by default the machine's
     // documents folder (none when empty).
     void setDocumentsFolder(const QString& documents);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     friend struct Form1Layout; // the table of controls in form1_layout.cpp
@@ -139,6 +149,14 @@ private:
     // after a silence.
     void noteReading(quint8 reading, bool alarm, bool afterGap);
     void onRecordingFailed();
+
+    // 按记录行驶 (form1_replay.cpp).
+    void replayDriveRequested(qint64 fromMs);
+    void startReplayDrive(qint64 fromMs);
+    // Stops a running drive: a turn it began is centred, then the brake goes unless `braked`
+    // (the stop is itself the brake).
+    void stopReplayDrive(const QString& why, bool braked = false);
+    void endReplayDrive(const QString& why, bool braked);
 
     void writeCommand();
     void sendCode(CarCode code);
@@ -210,6 +228,11 @@ private:
     QPointer<QWidget> m_trafficWindow;
 
     InstrumentPanel* m_instrument = nullptr;
+    // The 回放 window, single: made on opening a recording, gone once closed.
+    QPointer<ReplayWindow> m_replayWindow;
+    ReplayDrive* m_replayDrive = nullptr;
+    // A send of the drive's is on its way: the traffic row says it was replayed.
+    bool m_sendingReplayed = false;
     QString m_documents;
 
     // What the poll keeps between ticks: their order, the car's silence, the lamp.

@@ -4,6 +4,7 @@
 
 #include "console/errorreport.h"
 #include "console/widgets/portbox.h"
+#include "console/windows/replaywindow.h"
 #include "serial/commport.h"
 #include "serial/connection.h"
 #include "serial/portmap.h"
@@ -52,6 +53,7 @@ void Form1::cmbCOM_Click()
     if (!m_connection->changes(cmbCOM->currentIndex()))
         return;
     Timer1->stop();
+    stopReplayDrive(QStringLiteral("端口已关闭")); // braked while the port is still open
     m_connection->changeBegins();
     if (!waitPaced(int(kPortChangeWait.count())))
         return;
@@ -81,6 +83,8 @@ void Form1::showConnection(const Connection::Shows& shows)
         cmdOpenCOM->setEnabled(*shows.openEnabled);
     if (shows.status)
         setStatus(*shows.status);
+    if (m_replayWindow)
+        m_replayWindow->setPortOpen(MSComm1->portOpen());
     if (!shows.error.isEmpty())
         showMessage(this, QMessageBox::Critical, systemMessageTitle(), shows.error,
                     shows.errorDetail);
@@ -94,6 +98,7 @@ void Form1::onPortDisconnected(const QString&)
     // the car's speed.
     m_poll.unplugged();
     showReadingStale(true);
+    stopReplayDrive(QStringLiteral("通信端口已断开"));
     showConnection(m_connection->unplugged(Timer1->isActive()));
 }
 
@@ -127,6 +132,7 @@ void Form1::release()
 {
     if (m_released)
         return;
+    stopReplayDrive(QStringLiteral("控制台结束"));
     m_released = true;
     Timer1->stop();
     // The port service goes with the window; close its device now rather than at deletion,
@@ -140,6 +146,7 @@ void Form1::release()
 
 void Form1::cmdEnd_Click()
 {
+    stopReplayDrive(QStringLiteral("控制台结束"));
     MSComm1->setPortOpen(false);
     endProgram();
 }

@@ -54,34 +54,43 @@ void Form1::sendCode(CarCode code)
     writeCommand();
 }
 
+// The operator's own driving ends a drive by the recording: the car is braked (a turn it had
+// begun centred first), then the control does what it always does.
 void Form1::Advanced_Click()
 {
+    stopReplayDrive(QStringLiteral("操作员接管"));
     sendSpeedFrame(CarCode::Advance);
 }
 void Form1::Retreat_Click()
 {
+    stopReplayDrive(QStringLiteral("操作员接管"));
     sendSpeedFrame(CarCode::Retreat);
 }
 void Form1::Start_Click()
 {
+    stopReplayDrive(QStringLiteral("操作员接管"));
     sendSpeedFrame(CarCode::HotStart);
 }
 void Form1::Stop_Click()
 {
+    stopReplayDrive(QStringLiteral("冷制动"), true);
     sendCode(CarCode::ColdBrake);
 }
 void Form1::Left_Click()
 {
+    stopReplayDrive(QStringLiteral("操作员接管"));
     turn(CarCode::TurnLeft, CarCode::CentreAfterLeft);
 }
 void Form1::Right_Click()
 {
+    stopReplayDrive(QStringLiteral("操作员接管"));
     turn(CarCode::TurnRight, CarCode::CentreAfterRight);
 }
 
 // The box has already changed when this runs; the frame tells the car the state it shows.
 void Form1::Check1_Click()
 {
+    stopReplayDrive(QStringLiteral("操作员接管"));
     sendCode(Check1->isChecked() ? CarCode::RangingOn : CarCode::RangingOff);
 }
 
@@ -89,6 +98,7 @@ void Form1::Check1_Click()
 // operator's own speed byte.
 void Form1::Send_Click()
 {
+    stopReplayDrive(QStringLiteral("操作员接管"));
     SendBuf = QByteArray(1, '\0');
     SendBuf[0] = char(rawByte(command->text()));
     MSComm1->output(SendBuf);

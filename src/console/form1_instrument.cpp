@@ -9,9 +9,11 @@
 #include "console/widgets/speedtrend.h"
 #include "console/widgets/twips.h"
 #include "console/widgets/widgets.h"
+#include "console/windows/replaywindow.h"
 #include "console/windows/trafficwindow.h"
 #include "instrument/instrumentpanel.h"
 #include "monitor/poll.h"
+#include "replay/replaydrive.h"
 #include "serial/commport.h"
 
 #include <QApplication>
@@ -85,12 +87,44 @@ void Form1::buildInstrument(const RecordingDisk& disk)
     using Direction = TrafficRow::Direction;
     connect(MSComm1, &CommPort::sent, this,
             [=, this](const QByteArray& bytes, const CarReader& before) {
-                m_instrument->note({now(), Direction::Sent, bytes, {}, m_poll.lampLit(), before});
+                m_instrument->note({now(),
+                                    Direction::Sent,
+                                    bytes,
+                                    {},
+                                    m_poll.lampLit(),
+                                    before,
+                                    0,
+                                    m_sendingReplayed});
             });
     connect(MSComm1, &CommPort::sendFailed, this,
             [=, this](const QByteArray& bytes, const QString& reason) {
-                m_instrument->note({now(), Direction::Sent, bytes, reason, m_poll.lampLit(), {}});
+                m_instrument->note({now(),
+                                    Direction::Sent,
+                                    bytes,
+                                    reason,
+                                    m_poll.lampLit(),
+                                    {},
+                                    0,
+                                    m_sendingReplayed});
             });
+
+    // 回放 in 功能预留区, and the drive by a recording.
+    auto* cmdReplay = button(Frame11, "cmdReplay", QStringLiteral("回放"), {3135, 2925, 1200, 450},
+                             song9);
+    cmdReplay->setToolTip(QStringLiteral("打开一份行驶记录，重看一遍，或让小车按记录再行驶一遍"));
+    connect(cmdReplay, &QPushButton::clicked, this, [this] { run([this] { cmdReplay_Click(); }); });
+    setAcceptDrops(true);
+    m_replayDrive = new ReplayDrive(this);
+    connect(m_replayDrive, &ReplayDrive::finished, this, [this] {
+        setStatus(QStringLiteral("按记录行驶结束"));
+        if (m_replayWindow)
+            m_replayWindow->driveEnded();
+    });
+    connect(m_replayDrive, &ReplayDrive::failed, this,
+            [this](const QString& why) { run([this, why] { endReplayDrive(why, false); }); });
+    // A box of the console means something needs the operator: the car stops for it.
+    connect(&messageWatch(), &MessageWatch::shown, this,
+            [this] { stopReplayDrive(QStringLiteral("出现提示框")); });
 }
 
 void Form1::noteReceived(const QDateTime& at, const QByteArray& bytes)

@@ -103,8 +103,9 @@ QString directionText(TrafficRow::Direction direction)
 
 QString trafficMeaning(const TrafficRow& row)
 {
+    const QString replayed = row.replayed ? QStringLiteral("（按记录）") : QString();
     if (!row.failure.isEmpty())
-        return QStringLiteral("失败：") + row.failure;
+        return QStringLiteral("失败：") + row.failure + replayed;
     const QByteArray& b = row.bytes;
     if (row.direction == TrafficRow::Direction::Received) {
         if (b.isEmpty())
@@ -115,7 +116,7 @@ QString trafficMeaning(const TrafficRow& row)
         return QStringLiteral("%1 个字节，无读数")
             .arg(row.totalBytes > 0 ? row.totalBytes : b.size());
     }
-    return sentMeaning(b, row.before);
+    return sentMeaning(b, row.before) + replayed;
 }
 
 TrafficLog::TrafficLog(int capacity, QObject* parent)

@@ -32,6 +32,8 @@ struct TrafficRow
     // How many bytes there were, when the list keeps only the first of a long read; 0 when
     // `bytes` holds them all.
     qsizetype totalBytes = 0;
+    // A send that played a recording again (按记录行驶).
+    bool replayed = false;
 };
 
 // The speed of a row that is a reading (exactly one byte received), in R/Min.
@@ -44,7 +46,7 @@ QString directionText(TrafficRow::Direction direction);
 // "失败：发送超时：线路忙，此帧未发送", "无数据" for a received row with no bytes (the car fell
 // silent). A send is read as the car reads it: after a speed code
 // sent alone, "前进的速度字节，速度 174" for an 87; "填充字节（前进，速度 0）；冷制动" for the
-// brake the console sent after a filler.
+// brake the console sent after a filler. A replayed send says so: "冷制动（按记录）".
 QString trafficMeaning(const TrafficRow& row);
 
 // The rows since start, the newest last, at most a fixed number: once full, the oldest go and
