@@ -1,5 +1,6 @@
 // smartcar-sim: plays the car at the other end of the console's serial line.
 #include "common/endingsignals.h"
+#include "replay/recording.h"
 #include "sim/line.h"
 #include "sim/simulator.h"
 
@@ -42,6 +43,12 @@ The car:
       then they are dropped, as on a line nobody listens to.
 Any other byte is logged as a raw byte and ignored.
 
+With --replay FILE the readings come from a recording the console wrote (记录): the bytes of
+its 接收 rows, each at its recorded offset from the first, instead of the model's; frames are
+still logged as they come. With --loop the run starts again after its last reading. A run
+an operator recorded can so be seen again through the console's own poll and trend, and a
+fault met beside the car reproduced at the desk.
+
 SIGINT, SIGTERM and SIGHUP end it cleanly; the link is removed on the way out.)";
 
 [[noreturn]] void usageError(const QString& message)
@@ -57,6 +64,8 @@ struct Options
     QString link;                  // empty: no link
     int periodMs = 200;
     double durationS = 0; // 0: until stopped
+    QString replay;       // a recording whose readings to send; empty: the model's
+    bool loop = false;
 };
 
 // The options, or a usage error (exit status 2) for anything it cannot take.
@@ -83,7 +92,16 @@ Options parseOptions(const QCoreApplication& app)
         QStringLiteral("duration"),
         QStringLiteral("End after S seconds (fractions allowed; default: run until stopped)."),
         QStringLiteral("S"));
-    parser.addOptions({linkOption, deviceOption, periodOption, durationOption});
+    const QCommandLineOption replayOption(
+        QStringLiteral("replay"),
+        QStringLiteral("Send the readings of the recording FILE at their recorded offsets "
+                       "instead of the model's."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption loopOption(QStringLiteral("loop"),
+                                        QStringLiteral(
+                                            "With --replay, start again after the end."));
+    parser.addOptions(
+        {linkOption, deviceOption, periodOption, durationOption, replayOption, loopOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         usageError(
@@ -103,7 +121,27 @@ Options parseOptions(const QCoreApplication& app)
             usageError(QStringLiteral("--duration wants a number of seconds above 0"));
         options.durationS = s;
     }
+    options.replay = parser.value(replayOption);
+    options.loop = parser.isSet(loopOption);
+    if (options.loop && options.replay.isEmpty())
+        usageError(QStringLiteral("--loop goes with --replay"));
     return options;
+}
+
+// The readings of the recording at `path`, or a usage error naming why there are none.
+QList<Simulator::Reading> recordedReadings(const QString& path)
+{
+    const smartcar::Recording recording = smartcar::readRecordingFile(path);
+    if (!recording.error.isEmpty())
+        usageError(QStringLiteral("%1: %2").arg(path, recording.error));
+    QList<Simulator::Reading> readings;
+    for (const smartcar::RecordedRow& row : recording.rows) {
+        if (row.problem.isEmpty() && !row.sent && !row.bytes.isEmpty())
+            readings << Simulator::Reading{row.offsetMs, row.bytes};
+    }
+    if (readings.isEmpty())
+        usageError(QStringLiteral("%1 holds no readings").arg(path));
+    return readings;
 }
 
 } // namespace
@@ -116,6 +154,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("smartcar-sim"));
     const Options options = parseOptions(app);
+    const QList<Simulator::Reading> recorded = options.replay.isEmpty()
+        ? QList<Simulator::Reading>()
+        : recordedReadings(options.replay);
 
     // The terminal it was started from closing (SIGHUP) is an ending like any other, not a
     // crash: the link is removed on the way out.
@@ -140,9 +181,14 @@ int main(int argc, char** argv)
         return 1;
     }
     printLine(device);
-    std::fprintf(stderr, "smartcar-sim: car on %s%s, a reading every %d ms\n", qPrintable(device),
+    const QString readings = recorded.isEmpty()
+        ? QStringLiteral("a reading every %1 ms").arg(options.periodMs)
+        : QStringLiteral("%1 recorded readings from %2%3")
+              .arg(recorded.size())
+              .arg(options.replay, options.loop ? QStringLiteral(", looped") : QString());
+    std::fprintf(stderr, "smartcar-sim: car on %s%s, %s\n", qPrintable(device),
                  link.isEmpty() ? "" : qPrintable(QStringLiteral(" (link %1)").arg(link)),
-                 options.periodMs);
+                 qPrintable(readings));
 
     int exitCode = 0;
     Simulator car(std::move(line), std::chrono::milliseconds(options.periodMs));
@@ -151,6 +197,8 @@ int main(int argc, char** argv)
         exitCode = 1;
         QCoreApplication::quit();
     });
+    if (!recorded.isEmpty())
+        car.playBack(recorded, options.loop);
 
     if (options.durationS > 0)
         QTimer::singleShot(std::chrono::milliseconds(std::llround(options.durationS * 1000)),

@@ -50,6 +50,40 @@ void Simulator::sendReading()
     m_line->send(m_car.wheelRpm(now()));
 }
 
+void Simulator::playBack(QList<Reading> readings, bool loop)
+{
+    m_period.stop();
+    m_recorded = std::move(readings);
+    m_loop = loop;
+    m_nextRecorded = 0;
+    m_recordedDue.setSingleShot(true);
+    m_recordedDue.setTimerType(Qt::PreciseTimer);
+    connect(&m_recordedDue, &QTimer::timeout, this, &Simulator::sendRecorded);
+    m_playClock.start();
+    sendRecorded();
+}
+
+void Simulator::sendRecorded()
+{
+    while (!m_recorded.isEmpty()) {
+        if (m_nextRecorded == m_recorded.size()) {
+            if (!m_loop)
+                return;
+            m_nextRecorded = 0; // the run again, from its first reading on
+            m_playClock.start();
+        }
+        const Reading& reading = m_recorded[m_nextRecorded];
+        const qint64 left = reading.offsetMs - m_recorded.first().offsetMs - m_playClock.elapsed();
+        if (left > 0) {
+            m_recordedDue.start(int(left));
+            return;
+        }
+        for (const char byte : reading.bytes)
+            m_line->send(quint8(byte));
+        ++m_nextRecorded;
+    }
+}
+
 void Simulator::finish()
 {
     if (!m_decoder.hasPending())

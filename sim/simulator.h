@@ -21,6 +21,15 @@ class Simulator : public QObject
 public:
     Simulator(std::unique_ptr<Line> line, std::chrono::milliseconds period);
 
+    // A recording's readings (the bytes of its 接收 rows, at their offsets) instead of the
+    // model's, from now on; with `loop`, again from the start after the last.
+    struct Reading
+    {
+        qint64 offsetMs;
+        QByteArray bytes;
+    };
+    void playBack(QList<Reading> readings, bool loop);
+
     // Logs a speed code still waiting for its speed byte; called once at the end.
     void finish();
 
@@ -31,6 +40,7 @@ signals:
 private:
     void onReadable();
     void sendReading();
+    void sendRecorded();
     CarModel::Time now() const;
 
     std::unique_ptr<Line> m_line;
@@ -39,6 +49,11 @@ private:
     QElapsedTimer m_clock;
     FrameDecoder m_decoder;
     CarModel m_car;
+    QList<Reading> m_recorded;
+    qsizetype m_nextRecorded = 0;
+    bool m_loop = false;
+    QElapsedTimer m_playClock;
+    QTimer m_recordedDue;
 };
 
 // Writes one line to standard output at once: the log is read through pipes, where output

@@ -141,8 +141,7 @@ private slots:
         QCOMPARE(fx.status(), u"按记录行驶结束"_s);
         TrafficLog* log = fx.get<InstrumentPanel>("InstrumentPanel")->log();
         QTRY_COMPARE(log->rowCount(), 3);
-        QCOMPARE(log->index(0, TrafficLog::MeaningColumn).data().toString(),
-                 u"左转（按记录）"_s);
+        QCOMPARE(log->index(0, TrafficLog::MeaningColumn).data().toString(), u"左转（按记录）"_s);
     }
 
     void everyStopCentresAndBrakes_data()
@@ -151,8 +150,8 @@ private slots:
         QTest::addColumn<QByteArray>("after"); // what follows the turn frame
         QTest::addColumn<QString>("why");
         const QByteArray centredBraked = bytes({0x83, 0x87});
-        QTest::newRow("escInTheReplayWindow") << StopBy::EscInTheReplayWindow << centredBraked
-                                              << u"冷制动"_s;
+        QTest::newRow("escInTheReplayWindow")
+            << StopBy::EscInTheReplayWindow << centredBraked << u"冷制动"_s;
         QTest::newRow("brakeButton") << StopBy::BrakeButton << centredBraked << u"冷制动"_s;
         QTest::newRow("operatorAdvances")
             << StopBy::OperatorAdvances << bytes({0x83, 0x87, 0x85, 0x60}) << u"操作员接管"_s;
@@ -160,8 +159,8 @@ private slots:
         QTest::newRow("replayWindowClosed")
             << StopBy::ReplayWindowClosed << centredBraked << u"回放窗口已关闭"_s;
         // The port's own message follows the drive's on the status panel.
-        QTest::newRow("anotherPortPicked") << StopBy::AnotherPortPicked << centredBraked
-                                           << u"已停止通信并关闭通讯端口"_s;
+        QTest::newRow("anotherPortPicked")
+            << StopBy::AnotherPortPicked << centredBraked << u"已停止通信并关闭通讯端口"_s;
         QTest::newRow("messageBox") << StopBy::MessageBox << centredBraked << u"出现提示框"_s;
         QTest::newRow("mainWindowClosed") << StopBy::MainWindowClosed << centredBraked << QString();
         QTest::newRow("unpluggedNothingMore")

@@ -4,6 +4,7 @@
 #include "sim/rawpty.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
@@ -160,6 +161,40 @@ private slots:
             most = std::max(most, waiting());
         }
         QVERIFY2(most <= kMaxUntakenReadings, qPrintable(QString::number(most)));
+    }
+
+    // The readings of a recording, each at its offset from the first, then again with --loop;
+    // the recording's frames are the console's, never sent back.
+    void replaysARecordingsReadings()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("run.csv")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\xEF\xBB\xBF时间,方向,字节,含义,速度(R/Min),报警灯\r\n"
+                   "2026-12-07T09:05:03.000+08:00,接收,10,,16,灭\r\n"
+                   "2026-12-07T09:05:03.100+08:00,发送,85 60,,,灭\r\n"
+                   "2026-12-07T09:05:03.300+08:00,接收,20,,32,灭\r\n");
+        file.close();
+        QProcess sim;
+        const QString device = start(sim, {"--replay", file.fileName(), "--loop"});
+        const int console = ::open(qPrintable(device), O_RDWR | O_NOCTTY);
+        const auto closeConsole = qScopeGuard([&] { ::close(console); });
+        QElapsedTimer clock;
+        clock.start();
+        QByteArray got;
+        QList<qint64> at;
+        pollfd line{console, POLLIN, 0};
+        while (got.size() < 4 && ::poll(&line, 1, 5000) > 0) {
+            char byte = 0;
+            QVERIFY(::read(console, &byte, 1) == 1);
+            got += byte;
+            at << clock.elapsed();
+        }
+        QCOMPARE(got, QByteArray("\x10\x20\x10\x20"));
+        QVERIFY2(at[1] - at[0] >= 290, qPrintable(QString::number(at[1] - at[0])));
+        ::kill(pid_t(sim.processId()), SIGTERM);
+        QTRY_COMPARE_WITH_TIMEOUT(sim.state(), QProcess::NotRunning, 10000);
+        QVERIFY(sim.readAllStandardError().contains("2 recorded readings"));
     }
 
     void badStartIsRefused() // and a plain file where the link should go is left alone

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QStringDecoder>
 
 #ifdef Q_OS_WIN
@@ -21,10 +22,12 @@ struct Record
     bool ended = false;
 };
 
-// Comma-separated records, fields quoted or not, lines ended by CRLF, LF or CR.
-QList<Record> records(QStringView text)
+// Comma-separated records, fields quoted or not, lines ended by CRLF, LF or CR, each handed to
+// `take` as it is read; `take` returns false to stop.
+template <typename Take>
+void forEachRecord(QStringView text, Take take)
 {
-    QList<Record> out;
+    bool going = true;
     Record record;
     QString field;
     bool quoted = false;
@@ -34,13 +37,13 @@ QList<Record> records(QStringView text)
     const auto endRecord = [&](bool ended) {
         record.fields << field;
         record.ended = ended;
-        out << record;
+        going = take(record);
         record = Record{};
         record.line = line;
         field.clear();
         any = false;
     };
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    for (qsizetype i = 0; going && i < text.size(); ++i) {
         const QChar c = text[i];
         if (quoted) {
             if (c == u'"') {
@@ -74,9 +77,8 @@ QList<Record> records(QStringView text)
             any = true;
         }
     }
-    if (any || !field.isEmpty())
+    if (going && (any || !field.isEmpty()))
         endRecord(false); // no line end: the file stops inside this record
-    return out;
 }
 
 std::optional<QDateTime> timeOf(const QString& text)
@@ -164,38 +166,46 @@ Recording readRecording(const QByteArray& raw)
     const QString text = decoded(raw, &rec.error);
     if (!rec.error.isEmpty())
         return rec;
-    const QList<Record> all = records(text);
-    if (all.isEmpty()) {
-        rec.error = QStringLiteral("文件是空的");
-        return rec;
-    }
 
     // The columns by their header, wherever they stand.
     QHash<QString, qsizetype> column;
-    for (qsizetype i = 0; i < all.first().fields.size(); ++i) {
-        QString name = all.first().fields[i].trimmed();
-        name.remove(QChar(0xFEFF));
-        column.insert(name, i);
-    }
-    const auto at = [&](const QString& name) { return column.value(name, -1); };
-    const qsizetype timeAt = at(QStringLiteral("时间"));
-    const qsizetype directionAt = at(QStringLiteral("方向"));
-    const qsizetype bytesAt = at(QStringLiteral("字节"));
-    const qsizetype meaningAt = at(QStringLiteral("含义"));
-    const qsizetype lampAt = at(QStringLiteral("报警灯"));
-    if (timeAt < 0 || directionAt < 0 || bytesAt < 0) {
-        rec.error = QStringLiteral("不是行驶记录：第一行应有“时间”“方向”和“字节”三列");
-        return rec;
-    }
-    const qsizetype columns = all.first().fields.size();
-
+    qsizetype columns = 0;
+    qsizetype timeAt = -1, directionAt = -1, bytesAt = -1, meaningAt = -1, lampAt = -1;
+    bool header = true;
+    // Rows that say the same share one copy of it.
+    QSet<QString> meanings;
+    QSet<QByteArray> byteRuns;
     std::optional<QDateTime> previous;
-    for (qsizetype r = 1; r < all.size(); ++r) {
-        const Record& record = all[r];
+
+    forEachRecord(text, [&](const Record& record) {
         const QStringList& f = record.fields;
+        if (header) {
+            header = false;
+            for (qsizetype i = 0; i < f.size(); ++i) {
+                QString name = f[i].trimmed();
+                name.remove(QChar(0xFEFF));
+                column.insert(name, i);
+            }
+            const auto at = [&](const QString& name) { return column.value(name, -1); };
+            timeAt = at(QStringLiteral("时间"));
+            directionAt = at(QStringLiteral("方向"));
+            bytesAt = at(QStringLiteral("字节"));
+            meaningAt = at(QStringLiteral("含义"));
+            lampAt = at(QStringLiteral("报警灯"));
+            columns = f.size();
+            if (timeAt < 0 || directionAt < 0 || bytesAt < 0) {
+                rec.error = QStringLiteral("不是行驶记录：第一行应有“时间”“方向”和“字节”三列");
+                return false;
+            }
+            return true;
+        }
         if (std::all_of(f.cbegin(), f.cend(),
                         [](const QString& s) { return s.trimmed().isEmpty(); }))
-            continue; // a blank line a spreadsheet left
+            return true; // a blank line a spreadsheet left
+        // A last line without its end was cut short by a crash, unless it has every field, the
+        // last one too: the rows before it stand.
+        if (!record.ended && (f.size() < columns || f.last().trimmed().isEmpty()))
+            return false;
         const auto field = [&](qsizetype i) { return i >= 0 && i < f.size() ? f[i] : QString(); };
         RecordedRow row;
         row.line = record.line;
@@ -205,10 +215,6 @@ Recording readRecording(const QByteArray& raw)
         const std::optional<QDateTime> time = timeOf(field(timeAt));
         const QString direction = field(directionAt).trimmed();
         const std::optional<QByteArray> bytes = bytesOf(field(bytesAt));
-        // A last line without its end was cut short by a crash, unless it has every field, the
-        // last one too: the rows before it stand.
-        if (!record.ended && (f.size() < columns || f.last().trimmed().isEmpty()))
-            break;
         if (f.size() <= qMax(timeAt, qMax(directionAt, bytesAt)))
             bad(QStringLiteral("列数不够"));
         else if (!time)
@@ -222,21 +228,18 @@ Recording readRecording(const QByteArray& raw)
         else if (previous && *time < *previous)
             bad(QStringLiteral("时间早于上一行"));
         if (!row.problem.isEmpty()) {
-            if (!record.ended)
-                break;
             if (rec.firstProblem.isEmpty())
                 rec.firstProblem = row.problem;
             rec.rows << row;
-            continue;
+            return true;
         }
         if (!rec.start.isValid())
             rec.start = *time;
         previous = time;
-        row.time = *time;
         row.offsetMs = rec.start.msecsTo(*time);
         row.sent = direction == QStringLiteral("发送");
-        row.bytes = *bytes;
-        row.meaning = field(meaningAt).trimmed();
+        row.bytes = *byteRuns.insert(*bytes);
+        row.meaning = *meanings.insert(field(meaningAt).trimmed());
         row.failed = row.sent && row.meaning.startsWith(QStringLiteral("失败"));
         row.lampLit = field(lampAt).trimmed() == QStringLiteral("亮");
         if (!row.sent && row.bytes.size() == 1)
@@ -245,7 +248,13 @@ Recording readRecording(const QByteArray& raw)
             ++rec.sentFrames;
         rec.durationMs = row.offsetMs;
         rec.rows << row;
-    }
+        return true;
+    });
+    if (header && rec.error.isEmpty())
+        rec.error = QStringLiteral("文件是空的");
+    if (!rec.error.isEmpty())
+        rec.rows.clear();
+    rec.rows.squeeze();
     return rec;
 }
 
