@@ -139,16 +139,20 @@ std::optional<QString> decodeGb18030(const QByteArray& bytes)
     if (bytes.isEmpty())
         return QString();
 #ifdef Q_OS_WIN
-    constexpr UINT kGb18030 = 54936;
+    // Code page 54936 is GB18030 itself. A system without it (Wine) still has 936, GBK: the
+    // two-byte part of GB18030, in which spreadsheets write Chinese text.
     const int size = int(qMin<qsizetype>(bytes.size(), std::numeric_limits<int>::max()));
-    const int wide = MultiByteToWideChar(kGb18030, MB_ERR_INVALID_CHARS, bytes.constData(), size,
-                                         nullptr, 0);
-    if (wide <= 0)
-        return std::nullopt;
-    QString text(wide, Qt::Uninitialized);
-    MultiByteToWideChar(kGb18030, MB_ERR_INVALID_CHARS, bytes.constData(), size,
-                        reinterpret_cast<wchar_t*>(text.data()), wide);
-    return text;
+    for (const UINT codePage : {54936u, 936u}) {
+        const int wide = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.constData(),
+                                             size, nullptr, 0);
+        if (wide <= 0)
+            continue;
+        QString text(wide, Qt::Uninitialized);
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.constData(), size,
+                            reinterpret_cast<wchar_t*>(text.data()), wide);
+        return text;
+    }
+    return std::nullopt;
 #else
     QStringDecoder gb("GB18030");
     if (!gb.isValid())

@@ -56,7 +56,8 @@ Recording readRecording(const QByteArray& bytes);
 Recording readRecordingFile(const QString& path);
 
 // GB18030 as Chinese Windows spreadsheets save it, decoded by ICU where Qt has it and by the
-// system's own conversion on Windows. Nothing for bytes that are not GB18030.
+// system's own code page on Windows (936, GBK, where 54936 is missing). Nothing for bytes that
+// are not GB18030.
 std::optional<QString> decodeGb18030(const QByteArray& bytes);
 
 } // namespace smartcar
