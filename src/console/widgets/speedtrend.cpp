@@ -199,32 +199,68 @@ void SpeedTrend::paintEvent(QPaintEvent*)
         return;
     }
     p.setClipRect(plot);
+    // A run of equal readings is one straight segment: its middle points add nothing to the
+    // line but the cost of stroking them.
     QPainterPath trace(points.first().pos);
+    bool flat = false; // the last segment is level, and may be drawn on
     for (qsizetype i = 1; i < points.size(); ++i) {
-        if (points[i].afterGap)
-            trace.moveTo(points[i].pos);
-        else
-            trace.lineTo(points[i].pos);
+        const QPointF& pt = points[i].pos;
+        if (points[i].afterGap) {
+            trace.moveTo(pt);
+            flat = false;
+            continue;
+        }
+        const QPointF end = trace.currentPosition();
+        if (flat && end.y() == pt.y()) {
+            trace.setElementPositionAt(trace.elementCount() - 1, pt.x(), pt.y());
+            continue;
+        }
+        flat = end.y() == pt.y();
+        trace.lineTo(pt);
     }
     p.setPen(QPen(kTrace, 1.5));
     p.setBrush(Qt::NoBrush);
     p.drawPath(trace);
-    // The readings that light the lamp, in its green.
+    // The readings that light the lamp, in its green; a lone reading, alone on the plot or
+    // between two silences, has no line to show it. Each mark is a copy of one drawn once:
+    // drawing hundreds of round marks afresh every repaint was nearly all a repaint cost. Marks
+    // that would land on the same pixel are copied once.
+    if (m_marks.isNull() || m_marks.devicePixelRatio() != devicePixelRatioF())
+        drawMarks();
+    QPoint last(-1, -1);
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const TrendPoint& pt = points[i];
+        const bool lone = (i == 0 || pt.afterGap)
+            && (i + 1 == points.size() || points[i + 1].afterGap);
+        if (!pt.alarm && !lone)
+            continue;
+        const QPoint at = pt.pos.toPoint();
+        if (at == last)
+            continue;
+        last = at;
+        p.drawPixmap(at - QPoint(kMarkHalf, kMarkHalf), m_marks,
+                     QRectF(pt.alarm ? 0 : kMarkSize * m_marks.devicePixelRatio(), 0,
+                            kMarkSize * m_marks.devicePixelRatio(),
+                            kMarkSize * m_marks.devicePixelRatio()));
+    }
+}
+
+void SpeedTrend::drawMarks()
+{
+    // Side by side: the lamp's green mark, then the trace's dot for a lone reading.
+    const qreal dpr = devicePixelRatioF();
+    m_marks = QPixmap(QSize(2 * kMarkSize, kMarkSize) * dpr);
+    m_marks.setDevicePixelRatio(dpr);
+    m_marks.fill(Qt::transparent);
+    QPainter p(&m_marks);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF centre(kMarkHalf, kMarkHalf);
     p.setPen(QPen(kLampRim, 1));
     p.setBrush(kLampGreen);
-    for (const TrendPoint& pt : points) {
-        if (pt.alarm)
-            p.drawEllipse(pt.pos, 2.5, 2.5);
-    }
-    // A lone reading, alone on the plot or between two silences, has no line to show it.
-    p.setBrush(kTrace);
+    p.drawEllipse(centre, 2.5, 2.5);
     p.setPen(Qt::NoPen);
-    for (qsizetype i = 0; i < points.size(); ++i) {
-        const bool lone = (i == 0 || points[i].afterGap)
-            && (i + 1 == points.size() || points[i + 1].afterGap);
-        if (lone && !points[i].alarm)
-            p.drawEllipse(points[i].pos, 2, 2);
-    }
+    p.setBrush(kTrace);
+    p.drawEllipse(centre + QPointF(kMarkSize, 0), 2, 2);
 }
 
 } // namespace smartcar

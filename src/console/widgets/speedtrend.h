@@ -45,6 +45,9 @@ private:
     qint64 now() const;
     QRectF plotRect() const;
     void paintBackground();
+    void drawMarks();
+    static constexpr int kMarkSize = 8;
+    static constexpr int kMarkHalf = kMarkSize / 2;
 
     SpeedHistory m_history;
     std::function<bool()> m_running;
@@ -57,6 +60,7 @@ private:
     QTimer m_paintGate;
     QElapsedTimer m_lastPaint;
     QPixmap m_background;
+    QPixmap m_marks;
     std::pair<int, double> m_backgroundKey;
 };
 
