@@ -74,7 +74,7 @@ void Form1::openReplay(const QString& path)
             [this](qint64 from) { run([this, from] { replayDriveRequested(from); }); });
     connect(window, &ReplayWindow::stopRequested, this,
             [this] { run([this] { stopReplayDrive(QStringLiteral("已按“停止”")); }); });
-    connect(window, &QObject::destroyed, this,
+    connect(window, &ReplayWindow::closing, this,
             [this] { run([this] { stopReplayDrive(QStringLiteral("回放窗口已关闭")); }); });
     window->show();
 }

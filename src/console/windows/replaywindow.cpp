@@ -268,6 +268,12 @@ void ReplayWindow::driveStarted(qint64 fromMs)
     updateButtons();
 }
 
+void ReplayWindow::closeEvent(QCloseEvent* event)
+{
+    emit closing();
+    QWidget::closeEvent(event);
+}
+
 void ReplayWindow::driveEnded()
 {
     m_driving = false;

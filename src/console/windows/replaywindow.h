@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class QCloseEvent;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -45,6 +46,11 @@ public:
 signals:
     void driveRequested(qint64 fromMs);
     void stopRequested();
+    // The window is closing, still whole.
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void tick();
