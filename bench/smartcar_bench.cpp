@@ -358,6 +358,16 @@ double threadCpuSeconds()
         + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// The console's thread's share of a core over `seconds` of its event loop, in %.
+double threadCpuShareOver(int seconds)
+{
+    const double cpu0 = threadCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    PacedWait(seconds * 1000);
+    return (threadCpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
+}
+
 // Monitoring with the speed trend on screen while the car sends a byte every 10 ms, with or
 // without the traffic window open. At that rate each poll tick takes several bytes: the trend
 // scrolls and the traffic list gets a row per tick. The car sends from a thread of its own and
@@ -381,11 +391,7 @@ Row cpuWithInstrument(Bench& b, bool trafficOpen, int seconds)
         }
     });
     PacedWait(500);
-    const double cpu0 = threadCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    PacedWait(seconds * 1000);
-    const double share = (threadCpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
+    const double share = threadCpuShareOver(seconds);
     sending = false;
     car.join();
     start->click();
@@ -528,11 +534,7 @@ Row cpuWhileReplaying(Bench& b, int seconds)
     }
     window->play();
     PacedWait(300);
-    const double cpu0 = threadCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    PacedWait(seconds * 1000);
-    const double share = (threadCpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0) * 100.0;
+    const double share = threadCpuShareOver(seconds);
     window->pause();
     delete window;
     return {r.name,
