@@ -14,6 +14,8 @@ namespace smartcar {
 
 namespace {
 constexpr int kMinPaintIntervalMs = 1000 / 30;
+// However slowly the plot scrolls, a reading is on it this soon.
+constexpr int kMaxPaintDelayMs = 200;
 // How often a standing plot looks whether monitoring has started.
 constexpr int kStandingCheckMs = 250;
 constexpr int kSpans[] = {60, 300, 30};
@@ -31,7 +33,7 @@ SpeedTrend::SpeedTrend(QWidget* parent)
     setToolTip(QStringLiteral("速度曲线：单击切换显示时长（60 秒、5 分钟、30 秒）"));
     m_clock.start();
     m_paintGate.setSingleShot(true);
-    connect(&m_paintGate, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    connect(&m_paintGate, &QTimer::timeout, this, &SpeedTrend::paintRequested);
     connect(&m_clockTimer, &QTimer::timeout, this, &SpeedTrend::onClock);
     m_clockTimer.start(kStandingCheckMs);
 }
@@ -53,7 +55,7 @@ void SpeedTrend::setAlarmSpeed(double speed)
     if (speed == m_alarmSpeed || (std::isnan(speed) && std::isnan(m_alarmSpeed)))
         return;
     m_alarmSpeed = speed;
-    requestPaint();
+    requestPaint(true);
 }
 
 qint64 SpeedTrend::now() const
@@ -68,30 +70,55 @@ qint64 SpeedTrend::now() const
 void SpeedTrend::onClock()
 {
     const bool moving = m_running && m_running();
+    const int interval = moving ? scrollStep() : kStandingCheckMs;
+    if (m_clockTimer.interval() != interval)
+        m_clockTimer.setInterval(interval);
     if (moving != m_moving) {
         m_moving = moving;
         if (!moving)
             m_frozenAt = m_clock.elapsed();
         requestPaint();
-    } else if (moving) {
-        requestPaint();
+    } else if (moving && (m_changed || m_drewPoints || anythingInView())) {
+        // The scroll step paints whatever came since the last one: no timer of its own.
+        m_paintGate.stop();
+        paintRequested();
     }
-    // Scrolling: one step per pixel's worth of time is as smooth as the plot can look. The
-    // widget's width stands in for the plot's: measuring the plot would load the font at start,
-    // long before anything is drawn.
-    const int step = std::clamp(m_spanSeconds * 1000 / std::max(width(), 1), kMinPaintIntervalMs,
-                                1000);
-    const int interval = moving ? step : kStandingCheckMs;
-    if (m_clockTimer.interval() != interval)
-        m_clockTimer.setInterval(interval);
 }
 
-void SpeedTrend::requestPaint()
+int SpeedTrend::scrollStep() const
 {
+    // The widget's width stands in for the plot's: measuring the plot would load the font at
+    // start, long before anything is drawn.
+    return std::clamp(m_spanSeconds * 1000 / std::max(width(), 1), kMinPaintIntervalMs, 1000);
+}
+
+bool SpeedTrend::anythingInView() const
+{
+    const qsizetype n = m_history.size();
+    return n > 0 && m_history.at(n - 1).ms >= now() - m_spanSeconds * 1000LL;
+}
+
+// A reading, a scroll step or a new alarm speed: painted once the last paint is one interval
+// old. Only the plot changes with the readings; the axes around it stay as they are.
+void SpeedTrend::requestPaint(bool whole)
+{
+    m_wholePending = m_wholePending || whole;
+    m_changed = true;
     if (m_paintGate.isActive() || !isVisible())
         return;
+    // Scrolling in steps short enough, the next step shows the change soon enough.
+    if (m_moving && m_clockTimer.interval() <= kMaxPaintDelayMs)
+        return;
     const qint64 since = m_lastPaint.isValid() ? m_lastPaint.elapsed() : kMinPaintIntervalMs;
-    m_paintGate.start(int(std::max<qint64>(0, kMinPaintIntervalMs - since)));
+    m_paintGate.start(int(std::max<qint64>(0, std::min(scrollStep(), kMaxPaintDelayMs) - since)));
+}
+
+void SpeedTrend::paintRequested()
+{
+    if (m_wholePending || m_plot.isEmpty())
+        update();
+    else
+        update(m_plot.toAlignedRect());
 }
 
 void SpeedTrend::mouseReleaseEvent(QMouseEvent* event)
@@ -116,8 +143,10 @@ QRectF SpeedTrend::plotRect() const
 
 void SpeedTrend::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {
         m_background = QPixmap();
+        m_wholePending = true;
+    }
     QWidget::changeEvent(event);
 }
 
@@ -129,9 +158,10 @@ void SpeedTrend::paintBackground()
     m_background = QPixmap(size() * dpr);
     m_background.setDevicePixelRatio(dpr);
     m_backgroundKey = {m_spanSeconds, m_alarmSpeed};
+    m_plot = plotRect();
     QPainter p(&m_background);
     p.fillRect(rect(), palette().color(QPalette::Window));
-    const QRectF plot = plotRect();
+    const QRectF plot = m_plot;
     if (plot.width() < 4 || plot.height() < 4)
         return;
     p.fillRect(plot, palette().color(QPalette::Base));
@@ -181,12 +211,15 @@ void SpeedTrend::paintBackground()
 void SpeedTrend::paintEvent(QPaintEvent*)
 {
     m_lastPaint.start();
+    m_wholePending = false;
+    m_changed = false;
+    m_drewPoints = false;
     if (m_background.isNull() || m_background.deviceIndependentSize() != QSizeF(size())
         || m_backgroundKey != std::pair{m_spanSeconds, m_alarmSpeed})
         paintBackground();
     QPainter p(this);
     p.drawPixmap(0, 0, m_background);
-    const QRectF plot = plotRect();
+    const QRectF plot = m_plot;
     if (plot.width() < 4 || plot.height() < 4)
         return;
     const QColor text = palette().color(QPalette::WindowText);
@@ -198,6 +231,7 @@ void SpeedTrend::paintEvent(QPaintEvent*)
         p.drawText(plot, Qt::AlignCenter, QStringLiteral("开始检测后在此显示速度"));
         return;
     }
+    m_drewPoints = true;
     p.setClipRect(plot);
     // A run of equal readings is one straight segment: its middle points add nothing to the
     // line but the cost of stroking them.

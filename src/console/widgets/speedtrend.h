@@ -16,8 +16,9 @@ namespace smartcar {
 // the last minute (a click switches to five minutes, half a minute, and back).
 //
 // The plot scrolls while its clock runs (monitoring on, the port open) and stands still,
-// keeping what it shows, otherwise. It repaints at most 30 times a second however fast the
-// readings come, and while it scrolls only as often as a pixel's worth of time passes.
+// keeping what it shows, otherwise. It repaints at most once per pixel's worth of time (and at
+// least every 200 ms after a reading, at most 30 times a second), however fast the readings
+// come; a scroll step with no reading in view repaints nothing.
 class SpeedTrend : public QWidget
 {
     Q_OBJECT
@@ -41,7 +42,10 @@ protected:
 
 private:
     void onClock();
-    void requestPaint();
+    void requestPaint(bool whole = false);
+    void paintRequested();
+    int scrollStep() const;
+    bool anythingInView() const;
     qint64 now() const;
     QRectF plotRect() const;
     void paintBackground();
@@ -59,7 +63,11 @@ private:
     QTimer m_clockTimer;
     QTimer m_paintGate;
     QElapsedTimer m_lastPaint;
+    bool m_wholePending = true;
+    bool m_changed = false; // since the last paint
+    bool m_drewPoints = false;
     QPixmap m_background;
+    QRectF m_plot;
     QPixmap m_marks;
     std::pair<int, double> m_backgroundKey;
 };
