@@ -168,29 +168,35 @@ private slots:
         }
     }
 
-    // Rows reach the list in batches: a few rows together once the list's delay is over, a
-    // burst in pieces of a bounded size at once, each batch one insertion in its order.
+    // Rows reach a shown list in batches: a few rows together once the list's delay is over, a
+    // burst in pieces of a bounded size at once, each batch one insertion in its order. With no
+    // list shown there is nothing to wait for.
     void listTakesRowsInBatches()
     {
         InstrumentPanel panel({}, nullptr);
         TrafficLog* log = panel.log();
         QSignalSpy inserted(log, &QAbstractItemModel::rowsInserted);
+        panel.note(row(Direction::Sent, "\x87")); // no list shows the log: no batch to wait for
+        QCOMPARE(log->rowCount(), 1);
+        panel.setListShown(true);
+        inserted.clear();
         for (int i = 0; i < 3; ++i)
             panel.note(row(Direction::Received, QByteArray(1, char(i))));
-        QCOMPARE(log->rowCount(), 0);
-        QTRY_COMPARE(log->rowCount(), 3);
+        QCOMPARE(log->rowCount(), 1);
+        QTRY_COMPARE(log->rowCount(), 4);
         QCOMPARE(inserted.size(), 1);
 
         inserted.clear();
         for (int i = 0; i < 600; ++i)
             panel.note(row(Direction::Received, QByteArray(1, char(i))));
         QCOMPARE(inserted.size(), 2); // two full pieces without waiting; the rest follows
-        const int listedAtOnce = log->rowCount() - 3;
+        const int listedAtOnce = log->rowCount() - 4;
         QVERIFY(listedAtOnce > 0);
         QVERIFY(listedAtOnce < 600);
-        QTRY_COMPARE(log->rowCount(), 603);
+        panel.setListShown(false); // the list closes: what waited for it is in the log now
+        QCOMPARE(log->rowCount(), 604);
         QCOMPARE(inserted.size(), 3);
-        QCOMPARE(log->row(602).bytes, QByteArray(1, char(599)));
+        QCOMPARE(log->row(603).bytes, QByteArray(1, char(599)));
     }
 
     // The list keeps the head of a long read and says how long it was; the recording, which

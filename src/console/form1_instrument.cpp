@@ -151,7 +151,13 @@ void Form1::describeTrend()
 
 void Form1::cmdTraffic_Click()
 {
-    showWindow(m_trafficWindow, [this] { return new TrafficWindow(m_instrument->log(), this); });
+    showWindow(m_trafficWindow, [this] {
+        auto* window = new TrafficWindow(m_instrument->log(), this);
+        m_instrument->setListShown(true);
+        connect(window, &QObject::destroyed, m_instrument,
+                [instrument = m_instrument] { instrument->setListShown(false); });
+        return window;
+    });
 }
 
 void Form1::setDocumentsFolder(const QString& documents)

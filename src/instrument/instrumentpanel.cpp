@@ -14,6 +14,15 @@ InstrumentPanel::InstrumentPanel(const RecordingDisk& disk, QObject* parent)
     connect(&m_recordingWatch, &QTimer::timeout, this, &InstrumentPanel::watchRecording);
 }
 
+void InstrumentPanel::setListShown(bool shown)
+{
+    m_listShown = shown;
+    if (!shown) {
+        m_listTimer.stop();
+        m_log.take(m_pending);
+    }
+}
+
 bool InstrumentPanel::startRecording(const QString& folder, const QDateTime& now)
 {
     if (!m_recorder.start(folder, now))
@@ -44,8 +53,8 @@ void InstrumentPanel::note(TrafficRow row)
     }
     m_pending.push_back(std::move(row));
     // A burst (a key held down, a flood on the line) is listed in pieces, so the batch stays
-    // small.
-    if (m_pending.size() >= kListBatchRows) {
+    // small. With no list to redraw, a row costs no more alone than in a batch.
+    if (!m_listShown || m_pending.size() >= kListBatchRows) {
         m_listTimer.stop();
         m_log.take(m_pending);
     } else if (!m_listTimer.isActive()) {

@@ -17,9 +17,12 @@ class InstrumentPanel : public QObject
 public:
     InstrumentPanel(const RecordingDisk& disk, QObject* parent);
 
-    // Hands the row to the recording while one runs, and lists it within kListDelay. A
-    // recording that fails or stalls ends (recordingFailed, once); the list goes on.
+    // Hands the row to the recording while one runs, and lists it within kListDelay (at once
+    // while no list shows the log). A recording that fails or stalls ends (recordingFailed,
+    // once); the list goes on.
     void note(TrafficRow row);
+    // Whether a list shows the log now: only then are rows worth batching.
+    void setListShown(bool shown);
 
     // A new recording in `folder`; false (and the recorder's error says why) when none starts.
     bool startRecording(const QString& folder, const QDateTime& now);
@@ -45,6 +48,7 @@ private:
     std::vector<TrafficRow> m_pending;
     QTimer m_listTimer;
     QTimer m_recordingWatch;
+    bool m_listShown = false;
 };
 
 } // namespace smartcar
