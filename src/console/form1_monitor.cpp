@@ -124,9 +124,12 @@ void Form1::showSilence(const Silence::Seen& seen)
 
 void Form1::showReadingStale(bool stale, std::optional<quint8> value)
 {
-    QPalette palette = lblValue->palette();
-    palette.setColor(QPalette::WindowText, stale ? kStaleGrey : kAlertRed);
-    lblValue->setPalette(palette);
+    const QColor colour = stale ? kStaleGrey : kAlertRed;
+    if (lblValue->palette().color(QPalette::WindowText) != colour) {
+        QPalette palette = lblValue->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        lblValue->setPalette(palette);
+    }
     QString name = QStringLiteral("当前小车速度值 ")
         + (lblValue->text().isEmpty() ? QStringLiteral("无读数") : lblValue->text());
     if (stale && !lblValue->text().isEmpty())
