@@ -1,5 +1,6 @@
 #include "console/windows/trafficwindow.h"
 
+#include "console/widgets/plainrows.h"
 #include "console/widgets/widgets.h"
 #include "instrument/traffic.h"
 
@@ -9,43 +10,12 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace smartcar {
-
-namespace {
-
-// Plain text on a plain background, failed sends in red. The style's own item painting lays
-// every cell out as rich text; this list repaints several times a second while the car talks,
-// and plain drawing costs it a fraction of that.
-class PlainRows : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override
-    {
-        const bool selected = option.state & QStyle::State_Selected;
-        if (selected)
-            painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
-        QColor text = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-        if (!selected && index.data(TrafficLog::FailedRole).toBool())
-            text = QColor(192, 0, 0);
-        painter->setPen(text);
-        const QRect r = option.rect.adjusted(4, 0, -4, 0);
-        painter->drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
-                          option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight,
-                                                        r.width()));
-    }
-};
-
-} // namespace
 
 TrafficWindow::TrafficWindow(TrafficLog* log, QWidget* owner)
     : QWidget(owner, Qt::Window)
@@ -71,7 +41,7 @@ TrafficWindow::TrafficWindow(TrafficLog* log, QWidget* owner)
         m_rows->setAutoScroll(true);
     });
     m_rows->setModel(log);
-    m_rows->setItemDelegate(new PlainRows(m_rows));
+    m_rows->setItemDelegate(new PlainRows(m_rows, TrafficLog::FailedRole));
     m_rows->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_rows->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
