@@ -10,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSlider>
+#include <QTableView>
 #include <QUrl>
 
 namespace smartcar {
@@ -32,7 +34,7 @@ struct RecordingFile
     QTemporaryDir dir;
     QString path = dir.filePath(u"行驶记录-20261207-090503.csv"_s);
 
-    explicit RecordingFile(std::initializer_list<Row> rows)
+    explicit RecordingFile(const QList<Row>& rows)
     {
         const QDateTime start(QDate(2026, 12, 7), QTime(9, 5, 3), QTimeZone(8 * 3600));
         QByteArray text = "\xEF\xBB\xBF时间,方向,字节,含义,速度(R/Min),报警灯\r\n";
@@ -110,6 +112,31 @@ private slots:
         QCOMPARE(window->position(), 100);
         QTest::qWait(100);
         QCOMPARE(fx.car1.drain(), QByteArray());
+    }
+
+    // Played on, the row at the position is always the one selected, and in view; the list
+    // turns by pages rather than row by row.
+    void playedRowStaysInView()
+    {
+        QList<Row> rows;
+        for (int i = 0; i < 200; ++i)
+            rows << Row{i * 100, "接收", "3C", "读数"};
+        const RecordingFile file(rows);
+        ConsoleFixture fx;
+        fx.form()->openReplay(file.path);
+        auto* window = fx.get<ReplayWindow>("ReplayWindow");
+        auto* list = fx.get<QTableView>("Rows");
+        QScrollBar* bar = list->verticalScrollBar();
+        int scrolls = 0;
+        connect(bar, &QScrollBar::valueChanged, this, [&] { ++scrolls; });
+        for (int i = 0; i < 200; ++i) {
+            window->setPosition(i * 100);
+            const QModelIndex current = list->currentIndex();
+            QCOMPARE(current.row(), i);
+            QVERIFY(list->viewport()->rect().contains(list->visualRect(current)));
+        }
+        QVERIFY(scrolls > 0);
+        QVERIFY(scrolls < 200 / 4);
     }
 
     // From the play position on, each frame sent at its offset, never early; the car's rows and

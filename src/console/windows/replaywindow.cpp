@@ -1,6 +1,7 @@
 #include "console/windows/replaywindow.h"
 
 #include "car/carcode.h"
+#include "console/widgets/plainrows.h"
 #include "console/widgets/runplot.h"
 #include "console/widgets/widgets.h"
 
@@ -118,6 +119,8 @@ ReplayWindow::ReplayWindow(Recording recording, const QString& path, QWidget* ow
     m_rows = named(new QTableView(this), "Rows");
     m_rows->setAccessibleName(QStringLiteral("记录的行"));
     m_rows->setModel(new RowsModel(&m_recording, m_rows));
+    m_rows->setItemDelegate(new PlainRows(m_rows));
+    m_rows->horizontalHeader()->setHighlightSections(false);
     m_rows->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_rows->setSelectionMode(QAbstractItemView::SingleSelection);
     m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -245,8 +248,17 @@ void ReplayWindow::showPosition()
     if (row != m_shownRow) {
         m_shownRow = row;
         if (row >= 0) {
+            // The list turns a page when the row leaves it, rather than scrolling on by one
+            // line for every row played: each scroll redraws the whole list. Turned first, the
+            // row is in view when it becomes the current one, and the list leaves it there.
+            const QModelIndex index = m_rows->model()->index(int(row), 0);
+            const QRect at = m_rows->visualRect(index);
+            const QRect shown = m_rows->viewport()->rect();
+            if (at.top() < shown.top())
+                m_rows->scrollTo(index, QAbstractItemView::PositionAtBottom);
+            else if (at.bottom() > shown.bottom())
+                m_rows->scrollTo(index, QAbstractItemView::PositionAtTop);
             m_rows->selectRow(int(row));
-            m_rows->scrollTo(m_rows->model()->index(int(row), 0));
         }
     }
 }
