@@ -16,9 +16,9 @@ namespace smartcar {
 // the last minute (a click switches to five minutes, half a minute, and back).
 //
 // The plot scrolls while its clock runs (monitoring on, the port open) and stands still,
-// keeping what it shows, otherwise. It repaints at most once per pixel's worth of time (and at
-// least every 200 ms after a reading, at most 30 times a second), however fast the readings
-// come; a scroll step with no reading in view repaints nothing.
+// keeping what it shows, otherwise. However fast the readings come, it repaints at most once
+// per pixel's worth of time and at most 30 times a second; a reading is on the plot within
+// 200 ms, and a scroll step with no reading in view repaints nothing.
 class SpeedTrend : public QWidget
 {
     Q_OBJECT
